@@ -1,0 +1,5 @@
+// Placeholder until the job table lands.
+#include "ui/PomvexDlg.h"
+
+void CPomvexDlg::LoadJobTable() {}
+void CPomvexDlg::SaveLog() {}

@@ -1,0 +1,210 @@
+#include "platform/File.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "resources/Strings.h"
+
+// ---- CFileException ----
+
+int CFileException::OsErrorToCause(int err) {
+    switch (err) {
+        case 0: return none;
+        case ENOENT: return fileNotFound;
+        case ENOTDIR:
+        case ENAMETOOLONG:
+        case ELOOP:
+        case EINVAL: return badPath;
+        case EMFILE:
+        case ENFILE: return tooManyOpenFiles;
+        case EACCES:
+        case EPERM:
+        case EROFS:
+        case EISDIR:
+        case EEXIST: return accessDenied;
+        case EBADF: return invalidFile;
+        case ESPIPE: return badSeek;
+        case EIO:
+        case ENXIO:
+        case ENODEV: return hardIO;
+        case EBUSY:
+        case ETXTBSY:
+        case EWOULDBLOCK: return sharingViolation;
+        case ENOLCK:
+        case EDEADLK: return lockViolation;
+        case ENOSPC:
+        case EDQUOT:
+        case EFBIG: return diskFull;
+        default: return genericException;
+    }
+}
+
+CFileException CFileException::FromErrno(int err, const std::string& path) {
+    return CFileException(OsErrorToCause(err), path, err);
+}
+
+std::string CFileException::GetErrorMessage() const {
+    int cause = (m_cause >= none && m_cause <= endOfFile) ? m_cause : genericException;
+    const std::string& name = m_strFileName.empty() ? Str(Sid::Untitled) : m_strFileName;
+    return FormatStr(static_cast<Sid>(static_cast<int>(Sid::FileCause0) + cause), {name});
+}
+
+// ---- CFile ----
+
+CFile::~CFile() {
+    if (m_fd >= 0) ::close(m_fd);  // errors here have nowhere to go
+}
+
+bool CFile::Open(const std::string& path, unsigned flags, CFileException* error) {
+    int oflags = (flags & modeWrite) ? O_WRONLY : O_RDONLY;
+    if (flags & modeCreate) oflags |= O_CREAT;
+    oflags |= O_CLOEXEC;
+    int fd = ::open(path.c_str(), oflags, 0666);
+    if (fd < 0) {
+        if (error) *error = CFileException::FromErrno(errno, path);
+        return false;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+        ::close(fd);
+        if (error) *error = CFileException::FromErrno(EISDIR, path);
+        return false;
+    }
+    if (flags & shareExclusive) {
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            int err = errno;
+            ::close(fd);
+            if (error) *error = CFileException::FromErrno(err, path);
+            return false;
+        }
+    }
+    // Truncate only once the lock is held, so a holder's file is never emptied under it.
+    if ((flags & modeCreate) && (flags & modeWrite) && S_ISREG(st.st_mode) && ::ftruncate(fd, 0) != 0) {
+        int err = errno;
+        ::close(fd);
+        if (error) *error = CFileException::FromErrno(err, path);
+        return false;
+    }
+    m_fd = fd;
+    m_strPath = path;
+    return true;
+}
+
+size_t CFile::Read(void* buf, size_t n) {
+    for (;;) {
+        ssize_t r = ::read(m_fd, buf, n);
+        if (r >= 0) return static_cast<size_t>(r);
+        if (errno == EINTR) continue;
+        throw CFileException::FromErrno(errno, m_strPath);
+    }
+}
+
+void CFile::Write(const void* buf, size_t n) {
+    const char* p = static_cast<const char*>(buf);
+    while (n > 0) {
+        ssize_t r = ::write(m_fd, p, n);
+        if (r < 0) {
+            if (errno == EINTR) continue;
+            throw CFileException::FromErrno(errno, m_strPath);
+        }
+        if (r == 0) throw CFileException(CFileException::diskFull, m_strPath, ENOSPC);
+        p += r;
+        n -= static_cast<size_t>(r);
+    }
+}
+
+void CFile::SeekToBegin() {
+    if (::lseek(m_fd, 0, SEEK_SET) < 0) throw CFileException::FromErrno(errno, m_strPath);
+}
+
+unsigned long long CFile::GetLength() const {
+    struct stat st {};
+    if (::fstat(m_fd, &st) != 0) throw CFileException::FromErrno(errno, m_strPath);
+    return static_cast<unsigned long long>(st.st_size);
+}
+
+void CFile::Close() {
+    if (m_fd < 0) return;
+    int fd = m_fd;
+    m_fd = -1;
+    if (::close(fd) != 0 && errno != EINTR) throw CFileException::FromErrno(errno, m_strPath);
+}
+
+// ---- FileWriter ----
+
+void FileWriter::Write(const void* data, size_t n) {
+    const char* p = static_cast<const char*>(data);
+    if (m_buf.size() + n > m_cap) {
+        Flush();
+        if (n >= m_cap) {
+            m_file.Write(p, n);
+            return;
+        }
+    }
+    m_buf.insert(m_buf.end(), p, p + n);
+}
+
+void FileWriter::Flush() {
+    if (m_buf.empty()) return;
+    // Cleared first so that a failing flush is not retried by a later one.
+    std::vector<char> pending;
+    pending.swap(m_buf);
+    m_buf.reserve(m_cap);
+    m_file.Write(pending.data(), pending.size());
+}
+
+// ---- LineReader ----
+
+int LineReader::Next() {
+    if (m_pos == m_len) {
+        m_len = m_file.Read(m_buf.data(), m_buf.size());
+        m_pos = 0;
+        if (m_len == 0) return -1;
+    }
+    return static_cast<unsigned char>(m_buf[m_pos++]);
+}
+
+bool LineReader::ReadString(std::string& line) {
+    line.clear();
+    int c = Next();
+    if (c < 0) return false;
+    for (; c >= 0; c = Next()) {
+        if (c == '\n') return true;
+        if (c == '\r') {
+            int after = Next();
+            if (after >= 0 && after != '\n') line.push_back(static_cast<char>(after));
+            return true;
+        }
+        line.push_back(static_cast<char>(c));
+    }
+    return true;
+}
+
+std::vector<std::string> SplitLines(std::string_view data) {
+    std::vector<std::string> lines;
+    size_t i = 0;
+    while (i < data.size()) {
+        std::string line;
+        while (i < data.size()) {
+            char c = data[i++];
+            if (c == '\n') break;
+            if (c == '\r') {
+                if (i < data.size()) {
+                    char after = data[i++];
+                    if (after != '\n') line.push_back(after);
+                }
+                break;
+            }
+            line.push_back(c);
+        }
+        lines.push_back(std::move(line));
+    }
+    return lines;
+}
+
+bool MakeDirectory(const std::string& path) { return ::mkdir(path.c_str(), 0777) == 0; }

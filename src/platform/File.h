@@ -1,0 +1,95 @@
+// Local files, shaped like the framework's CFile/CArchive pair the program is written against.
+// Real POSIX implementation, used by the program and by the tests alike.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "platform/Exceptions.h"
+
+// One open local file. Not copyable; closes itself on destruction (errors then ignored).
+class CFile {
+public:
+    enum OpenFlags : unsigned {
+        modeRead = 0x0000,
+        modeWrite = 0x0001,
+        modeCreate = 0x1000,  // create, or truncate an existing file
+        shareExclusive = 0x0010,  // advisory flock(LOCK_EX|LOCK_NB); a held lock fails the open
+    };
+
+    CFile() = default;
+    ~CFile();
+    CFile(const CFile&) = delete;
+    CFile& operator=(const CFile&) = delete;
+
+    // Opens `path` (CP932 bytes, used as the file-system name unchanged).
+    // Returns false and fills *error (if given) on failure; never throws.
+    // REQUIRES: not open.
+    bool Open(const std::string& path, unsigned flags, CFileException* error = nullptr);
+
+    // Reads up to n bytes; returns the count, 0 at end of file. Throws CFileException.
+    // REQUIRES: open for reading.
+    size_t Read(void* buf, size_t n);
+
+    // Writes all n bytes; a short write is a full disk. Throws CFileException.
+    // REQUIRES: open for writing.
+    void Write(const void* buf, size_t n);
+
+    // Moves to byte 0. Throws CFileException.
+    void SeekToBegin();
+
+    // Length in bytes; leaves the position where it was. Throws CFileException.
+    unsigned long long GetLength() const;
+
+    // Closes; a failing close (delayed write error) throws CFileException. Safe when not open.
+    void Close();
+
+    bool IsOpen() const { return m_fd >= 0; }
+    const std::string& GetFilePath() const { return m_strPath; }
+
+private:
+    int m_fd = -1;
+    std::string m_strPath;
+};
+
+// Buffered writer over a CFile opened for writing. Nothing is on disk until Flush.
+class FileWriter {
+public:
+    // REQUIRES: file outlives the writer and is open for writing.
+    explicit FileWriter(CFile& file, size_t bufferSize = 4096) : m_file(file) { m_buf.reserve(bufferSize); m_cap = bufferSize; }
+    // Throws CFileException (through the file) when the buffer spills.
+    void Write(const void* data, size_t n);
+    // Writes what is buffered. Throws CFileException.
+    void Flush();
+
+private:
+    CFile& m_file;
+    std::vector<char> m_buf;
+    size_t m_cap;
+};
+
+// Buffered reader over a CFile opened for reading, delivering lines by the program's line rule:
+// LF ends a line; CR ends a line and the byte after it is read too (dropped if LF, else kept as
+// the line's last byte); no length limit; a final unterminated line is delivered; an empty
+// remainder is not a line. Bytes are taken as they are.
+class LineReader {
+public:
+    // REQUIRES: file outlives the reader and is open for reading.
+    explicit LineReader(CFile& file, size_t bufferSize = 4096) : m_file(file), m_buf(bufferSize) {}
+    // Returns false only at end of data before any byte of a new line. Throws CFileException.
+    bool ReadString(std::string& line);
+
+private:
+    // Next byte, or -1 at end of data.
+    int Next();
+    CFile& m_file;
+    std::vector<char> m_buf;
+    size_t m_pos = 0, m_len = 0;
+};
+
+// The same line rule over bytes held in memory (used for in-memory checks and fuzzing).
+std::vector<std::string> SplitLines(std::string_view data);
+
+// Creates one directory level; the result is not looked at by the program.
+bool MakeDirectory(const std::string& path);

@@ -1,0 +1,1 @@
+// Placeholder until the curl layer lands.

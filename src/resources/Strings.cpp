@@ -1,0 +1,123 @@
+#include "resources/Strings.h"
+
+#include <map>
+#include <mutex>
+#include <stdexcept>
+
+#include "platform/Text.h"
+
+namespace {
+
+struct Entry {
+    Sid id;
+    const char* utf8;
+};
+
+// Half-width katakana stay half-width where the program's texts have them.
+constexpr Entry kTable[] = {
+    {Sid::IDS_ABOUTBOX, "Pomvex のﾊﾞｰｼﾞｮﾝ情報(&A)..."},
+    {Sid::IDS_PROGRESS_CAPTION, "Pomvex"},
+    {Sid::PlaceholderLine1, "ここにダウンロードするURLリストを編集してください"},
+    {Sid::PlaceholderLine2, "例"},
+    {Sid::PlaceholderExampleUrl, "http://www.example.com/files/archive.lzh"},
+    {Sid::LogPlaceholder, "LOGを表示します\r\n"},
+    {Sid::LengthLimit, "%1 文字以内で入力してください。"},
+    {Sid::CommandFailure, "ｺﾏﾝﾄﾞの実行に失敗しました。"},
+    {Sid::OutOfMemory, "ﾒﾓﾘが不足しています。"},
+    {Sid::TextNotCp932, "Shift-JIS (CP932) で表せない文字が含まれています。その文字を直してからやり直してください。"},
+    {Sid::Untitled, "無題のﾌｧｲﾙ"},
+    {static_cast<Sid>(300), "ｴﾗｰはありませんでした。"},
+    {static_cast<Sid>(301), "%1 へのｱｸｾｽ中に不明なｴﾗｰが発生しました。"},
+    {static_cast<Sid>(302), "%1 が見つかりませんでした。"},
+    {static_cast<Sid>(303), "%1 には無効なﾊﾟｽが含まれています。"},
+    {static_cast<Sid>(304), "開いているﾌｧｲﾙが多すぎるため、%1 を開けませんでした。"},
+    {static_cast<Sid>(305), "%1 へのｱｸｾｽは拒否されました。"},
+    {static_cast<Sid>(306), "%1 へ無効なﾌｧｲﾙ ﾊﾝﾄﾞﾙが関連付けられていました。"},
+    {static_cast<Sid>(307), "現在のﾃﾞｨﾚｸﾄﾘ %1 は削除できませんでした。"},
+    {static_cast<Sid>(308), "%1 を作成できませんでした。そのﾃﾞｨﾚｸﾄﾘはいっぱいです。"},
+    {static_cast<Sid>(309), "%1 のｼｰｸに失敗しました。"},
+    {static_cast<Sid>(310), "%1 へのｱｸｾｽ中にﾊｰﾄﾞｳｪｱ I/O ｴﾗｰが報告されました。"},
+    {static_cast<Sid>(311), "%1 へのｱｸｾｽ中に共有違反が発生しました。"},
+    {static_cast<Sid>(312), "%1 へのｱｸｾｽ中にﾛｯｸ違反が発生しました。"},
+    {static_cast<Sid>(313), "%1 へのｱｸｾｽ中にﾃﾞｨｽｸがいっぱいになりました。"},
+    {static_cast<Sid>(314), "%1 の末尾以降にｱｸｾｽしようとしました。"},
+    {Sid::InternalFailure, "ｱﾌﾟﾘｹｰｼｮﾝの内部ｴﾗｰです。"},
+
+    {Sid::ClockFormat, "%m月%d日　 %H:%M:%S"},
+    {Sid::StateArmed, "タイマー作動中"},
+    {Sid::StateTimerOff, "タイマー　OFF"},
+    {Sid::StateDownloading, "ダウンロード中"},
+    {Sid::StateChecking, "チェック中"},
+    {Sid::LogConnectFailed, "接続に失敗しました\r\n"},
+    {Sid::LogTimeOver, "タイムオーバーにより終了しました\r\n"},
+    {Sid::LogAborted, "中止しました\r\n"},
+    {Sid::TempCreateFailed, "tempファイルを作成できませんでした"},
+    {Sid::TempReadFailed, "tempファイルをReadできませんでした"},
+    {Sid::FileCreateFailed, "ファイルを作成できませんでした"},
+
+    {Sid::SessionAgent, "My Session"},
+    {Sid::LogWillDownload, "をDLします\r\n"},
+    {Sid::LogRefused, "要求された URL がないか、1Kバイト以下のファイルです\r\nファイルをDLできませんでした\r\n"},
+    {Sid::LogSaveTo, "保存先 "},
+    {Sid::LogDoneSeparator, "   "},
+    {Sid::LogDownloadDone, "DL終了しました\r\n"},
+    {Sid::LogCreateFailed, "ファイルを作成できませんでした\r\n"},
+    {Sid::LogIoFailed, "ファイル入出力に失敗しました\r\n"},
+    {Sid::ProgressDownloading, "ファイルをダウンロードしています"},
+    {Sid::ProgressSaving, " を保存中   "},
+    {Sid::ProgressBytes, "バイト"},
+    {Sid::LogWillCheck, "をチェックします\r\n"},
+    {Sid::LogFileSize, "ファイルサイズ"},
+    {Sid::LogBytesEol, "バイト\r\n"},
+    {Sid::LogCheckDone, " をチェック終了しました\r\n"},
+
+    {Sid::ListFileName, "Pomvex.txt"},
+    {Sid::FileFilterAll, "全ﾌｧｲﾙ (*.*)"},
+    {Sid::SerialEnterInteger, "整数を入力してください。"},
+    {Sid::SerialRange, "%1 から %2 までの整数を入力してください。"},
+};
+
+const Entry* Find(Sid id) {
+    for (const Entry& e : kTable)
+        if (e.id == id) return &e;
+    return nullptr;
+}
+
+}  // namespace
+
+std::string_view StrUtf8(Sid id) {
+    const Entry* e = Find(id);
+    return e ? std::string_view(e->utf8) : std::string_view();
+}
+
+const std::string& Str(Sid id) {
+    static std::mutex lock;
+    static std::map<Sid, std::string> cache;
+    std::lock_guard<std::mutex> guard(lock);
+    auto it = cache.find(id);
+    if (it != cache.end()) return it->second;
+    const Entry* e = Find(id);
+    if (!e) throw std::logic_error("string table has no entry " + std::to_string(static_cast<int>(id)));
+    auto bytes = text::Utf8ToCp932(e->utf8);
+    if (!bytes) throw std::logic_error("string table entry has no CP932 form: " + std::string(e->utf8));
+    return cache.emplace(id, std::move(*bytes)).first->second;
+}
+
+std::string FormatStr(Sid id, std::initializer_list<std::string_view> args) {
+    const std::string& pattern = Str(id);
+    std::string out;
+    out.reserve(pattern.size() + 64);
+    for (size_t i = 0; i < pattern.size(); ++i) {
+        // '%' is never a CP932 trail byte, so a byte-wise scan is safe.
+        if (pattern[i] == '%' && i + 1 < pattern.size() && pattern[i + 1] >= '1' && pattern[i + 1] <= '9') {
+            size_t n = static_cast<size_t>(pattern[i + 1] - '1');
+            if (n < args.size()) {
+                out.append(*(args.begin() + n));
+                ++i;
+                continue;
+            }
+        }
+        out.push_back(pattern[i]);
+    }
+    return out;
+}

@@ -1,0 +1,70 @@
+// The string table: every fixed text the program shows, logs or writes. Held as UTF-8 in the
+// source and handed out as CP932 bytes, converted once on first use.
+#pragma once
+
+#include <initializer_list>
+#include <string>
+#include <string_view>
+
+enum class Sid : int {
+    // Application shell
+    IDS_ABOUTBOX = 101,
+    IDS_PROGRESS_CAPTION = 105,
+    PlaceholderLine1 = 200,
+    PlaceholderLine2,
+    PlaceholderExampleUrl,
+    LogPlaceholder,
+    LengthLimit,  // "%1 文字以内で入力してください。"
+    CommandFailure,
+    OutOfMemory,
+    TextNotCp932,
+    Untitled,  // "無題のﾌｧｲﾙ"
+    FileCause0 = 300,  // FileCause0 + cause, cause 0..14
+    FileCause14 = 314,
+    InternalFailure = 61704,  // "ｱﾌﾟﾘｹｰｼｮﾝの内部ｴﾗｰです。"
+
+    // Batch runner
+    ClockFormat = 400,  // strftime pattern
+    StateArmed,
+    StateTimerOff,
+    StateDownloading,
+    StateChecking,
+    LogConnectFailed,  // "接続に失敗しました\r\n"
+    LogTimeOver,
+    LogAborted,
+    TempCreateFailed,
+    TempReadFailed,
+    FileCreateFailed,  // "ファイルを作成できませんでした" (box)
+
+    // Transfers
+    SessionAgent = 500,
+    LogWillDownload,  // "をDLします\r\n"
+    LogRefused,
+    LogSaveTo,  // "保存先 "
+    LogDoneSeparator,  // "   "
+    LogDownloadDone,  // "DL終了しました\r\n"
+    LogCreateFailed,  // "ファイルを作成できませんでした\r\n"
+    LogIoFailed,
+    ProgressDownloading,
+    ProgressSaving,  // " を保存中   "
+    ProgressBytes,  // "バイト"
+    LogWillCheck,
+    LogFileSize,  // "ファイルサイズ"
+    LogBytesEol,  // "バイト\r\n"
+    LogCheckDone,
+
+    // List editing
+    ListFileName = 600,  // "Pomvex.txt"
+    FileFilterAll,  // "全ﾌｧｲﾙ (*.*)"
+    SerialEnterInteger,
+    SerialRange,  // "%1 から %2 までの整数を入力してください。"
+};
+
+// The CP932 bytes of string `id`. The reference stays valid for the life of the process.
+const std::string& Str(Sid id);
+
+// The UTF-8 source text of `id` (for the toolkit boundary and tests).
+std::string_view StrUtf8(Sid id);
+
+// Str(id) with %1, %2, ... replaced by args (CP932 bytes) in order.
+std::string FormatStr(Sid id, std::initializer_list<std::string_view> args);

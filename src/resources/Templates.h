@@ -1,0 +1,72 @@
+// Dialog templates and the menu, as data: what the platform builds windows from.
+// Positions and sizes are dialog units of the dialog font; controls are in template order,
+// which is also the tab order (restricted to TabStop controls). Texts are UTF-8.
+#pragma once
+
+#include <span>
+
+inline constexpr int IDC_STATIC = -1;
+
+enum class Kind {
+    Static,        // label
+    StaticIcon,    // the program icon
+    Edit,          // single-line edit
+    MultiEdit,     // multi-line edit
+    PushButton,
+    ComboDropDown, // editable field plus list; h is the height with the list dropped down
+    ProgressBar,
+};
+
+enum CtlFlags : unsigned {
+    TabStop = 1u << 0,
+    ReadOnly = 1u << 1,
+    Border = 1u << 2,
+    VScroll = 1u << 3,
+    HScroll = 1u << 4,
+    AutoHScroll = 1u << 5,
+    AutoVScroll = 1u << 6,
+    DefPush = 1u << 7,        // default push button
+    CenterV = 1u << 8,        // text vertically centred
+    CenterText = 1u << 9,     // text centred horizontally
+    RightText = 1u << 10,     // text right-aligned
+    NoPrefix = 1u << 11,      // '&' shown as it stands
+    WantReturn = 1u << 12,    // Enter inserts a line break
+    Smooth = 1u << 13,        // smooth progress bar
+};
+
+struct ControlTemplate {
+    int id;            // IDC_STATIC for none
+    Kind kind;
+    const char* text;  // UTF-8
+    int x, y, w, h;    // dialog units
+    unsigned flags;
+};
+
+enum DlgStyle : unsigned {
+    SysMenu = 1u << 0,
+    MinimizeBox = 1u << 1,
+    ModalFrame = 1u << 2,
+    HasMenu = 1u << 3,
+};
+
+struct DialogTemplate {
+    int id;
+    const char* caption;  // UTF-8
+    int w, h;             // client size, dialog units
+    unsigned style;
+    const char* fontFace;  // the face the layout was measured in
+    int fontPoints;
+    std::span<const ControlTemplate> controls;
+};
+
+// The template with resource id `id`, or nullptr.
+const DialogTemplate* FindTemplate(int id);
+
+struct MenuTemplate {
+    const char* text;  // UTF-8; nullptr = separator
+    int command;       // 0 for a submenu or separator
+    std::span<const MenuTemplate> items;  // submenu items
+};
+
+// The top-level items of IDR_MAINMENU.
+std::span<const MenuTemplate> MainMenu();

@@ -1,0 +1,138 @@
+#include "ui/PomvexDlg.h"
+
+#include <new>
+#include <string>
+
+#include "platform/Exceptions.h"
+#include "platform/File.h"
+#include "platform/Paths.h"
+#include "resources/Resource.h"
+#include "resources/Strings.h"
+
+CPomvexDlg::CPomvexDlg(Host& host, InternetClient& internet) : m_host(host), m_internet(internet) {}
+
+namespace {
+
+struct ComboDefaults {
+    int id;
+    int first, last, step;
+    const char* start;
+};
+
+constexpr ComboDefaults kCombos[] = {
+    {IDC_MONTH, 1, 12, 1, "11"},  {IDC_DAY, 1, 31, 1, "28"},     {IDC_HOUR, 0, 23, 1, "0"},
+    {IDC_MINUTE, 0, 50, 10, "0"}, {IDC_DURATION, 1, 4, 1, "2"},
+};
+
+}  // namespace
+
+bool CPomvexDlg::OnInitDialog() {
+    // The opening data exchange puts the (empty) fields into the controls before any default.
+    for (int id : {IDC_MONTH, IDC_DAY, IDC_HOUR, IDC_MINUTE, IDC_DURATION}) m_host.SetDlgItemText(id, "");
+    m_host.SetDlgItemText(IDC_LIST, m_strListEdit);
+
+    // No system-menu item: the window manager owns that menu here; the about box stays on the
+    // Help menu.
+
+    m_host.SetTimer(TIMER_TICK, 1000);
+    m_host.SetTimer(TIMER_SCHEDULE, 50000);
+    m_nBytesSinceSample = 0;
+
+    // Result deliberately ignored: later file operations report their own failures.
+    MakeDirectory(paths::ProgramFolder());
+
+    m_nCursor = 0;
+    m_bIdle = 1;
+    m_bArmed = 0;
+
+    m_host.SetDlgItemText(IDC_SAVE_DIR, paths::ProgramFolder() + "/");
+    m_host.SetDlgItemText(IDC_LIST, Str(Sid::PlaceholderLine1) + "\r\n" + Str(Sid::PlaceholderLine2) + "\r\n" +
+                                        Str(Sid::PlaceholderExampleUrl) + "\r\n");
+    m_host.SetDlgItemText(IDC_LOG, Str(Sid::LogPlaceholder));
+
+    for (const ComboDefaults& c : kCombos) {
+        for (int n = c.first; n <= c.last; n += c.step) m_host.AddComboItem(c.id, std::to_string(n));
+        m_host.SetDlgItemText(c.id, c.start);
+    }
+    // Focus goes to the first tab stop, IDC_LIST.
+    m_host.SetFocus(IDC_LIST);
+    return true;
+}
+
+void CPomvexDlg::OnCommand(int id, bool fromMenu) {
+    RunGuarded(
+        [this, id] {
+            switch (id) {
+                case IDC_GET:
+                case ID_DOWNLOAD_START: OnGet(); break;
+                case IDC_GET_LATER:
+                case ID_DOWNLOAD_TIMER: OnGetLater(); break;
+                case IDC_CHECK_LIST:
+                case ID_TOOL_CHECK_LIST: OnCheckList(); break;
+                case IDC_NEXT: OnNext(); break;
+                case IDC_ABORT: OnAbort(); break;
+                case IDC_OPEN_LIST:
+                case ID_LIST_OPEN: OnOpenList(); break;
+                case IDC_SAVE_LIST:
+                case ID_LIST_SAVE: OnSaveList(); break;
+                case ID_TOOL_SERIAL: OnSerial(); break;
+                case ID_HELP_ABOUT: OnAbout(); break;
+                case ID_FILE_EXIT: OnExit();
+                default: break;
+            }
+        },
+        fromMenu);
+}
+
+void CPomvexDlg::OnTimerEvent(unsigned id) {
+    RunGuarded([this, id] { OnTimer(id); }, false);
+}
+
+void CPomvexDlg::RunGuarded(const std::function<void()>& handler, bool fromMenu) {
+    const std::string& fallback = Str(fromMenu ? Sid::CommandFailure : Sid::InternalFailure);
+    try {
+        handler();
+    } catch (const std::bad_alloc&) {
+        m_host.MessageBox(Str(Sid::OutOfMemory), MB_ICONEXCLAMATION | MB_SYSTEMMODAL);
+    } catch (const CException& e) {
+        std::string text = e.GetErrorMessage();
+        m_host.MessageBox(text.empty() ? fallback : text, MB_ICONSTOP);
+    } catch (...) {
+        m_host.MessageBox(fallback, MB_ICONSTOP);
+    }
+}
+
+bool CPomvexDlg::OnOKCommand() {
+    bool ok = false;
+    RunGuarded(
+        [this, &ok] {
+            struct Step {
+                int id;
+                std::string* field;
+            };
+            const Step steps[] = {{IDC_MONTH, &m_strMonth},
+                                  {IDC_DAY, &m_strDay},
+                                  {IDC_HOUR, &m_strHour},
+                                  {IDC_MINUTE, &m_strMinute},
+                                  {IDC_DURATION, &m_strDuration}};
+            for (const Step& s : steps) {
+                *s.field = m_host.GetDlgItemText(s.id);
+                if (s.field->size() > 2) {
+                    m_host.MessageBox(FormatStr(Sid::LengthLimit, {"2"}), MB_ICONEXCLAMATION);
+                    m_host.SetFocus(s.id);
+                    return;
+                }
+            }
+            m_strListEdit = m_host.GetDlgItemText(IDC_LIST);
+            ok = true;
+        },
+        false);
+    return ok;
+}
+
+void CPomvexDlg::OnAbout() {
+    DialogHandler about;  // the about box has no data exchange and no handlers of its own
+    m_host.DoModal(IDD_ABOUTBOX, about);
+}
+
+void CPomvexDlg::OnExit() { m_host.ExitProcess(0); }

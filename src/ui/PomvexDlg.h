@@ -1,0 +1,92 @@
+// CPomvexDlg: the main window's logic and the one state record every operation shares.
+// Toolkit-free: it talks to the window only through Host, to the network only through
+// InternetClient. Operations are grouped by subsystem; each group's folder holds its .cpp:
+//   ui/        start-up, command table, closing data exchange, error wrapper, about box
+//   batch/     sequencer and timers, job table and log file
+//   transfer/  download and check of one URL
+//   lists/     list files and the numbered-URL generator
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "platform/Host.h"
+#include "platform/Internet.h"
+
+class CPomvexDlg : public HostEvents {
+public:
+    // REQUIRES: host and internet outlive this object.
+    CPomvexDlg(Host& host, InternetClient& internet);
+    ~CPomvexDlg() override = default;
+    CPomvexDlg(const CPomvexDlg&) = delete;
+    CPomvexDlg& operator=(const CPomvexDlg&) = delete;
+
+    // ---- Application shell (ui/) ----
+
+    // The window's initialisation: timers, program folder, start values, control defaults.
+    // REQUIRES: the host's controls exist. Called once by the host before the window shows.
+    bool OnInitDialog();
+    // HostEvents: every call goes through the general message-error handler.
+    void OnCommand(int id, bool fromMenu) override;
+    void OnTimerEvent(unsigned id) override;
+    // Closing data exchange with the 2-byte length checks. True: the window may close.
+    bool OnOKCommand() override;
+    void OnAbout();
+    void OnExit();  // ends the process at once, status 0
+
+    // Runs `handler` under the general message-error handler: a failure ends the handler at
+    // the failing step and is reported in a box; the caller goes on. fromMenu picks the text
+    // shown when the failure has no description.
+    void RunGuarded(const std::function<void()>& handler, bool fromMenu);
+
+    // ---- Batch runner (batch/) ----
+
+    void OnGet();
+    void OnCheckList();
+    void OnGetLater();
+    void OnNext();
+    void OnAbort();
+    // One timer firing, ids TIMER_TICK .. TIMER_RATE.
+    void OnTimer(unsigned id);
+    // List box -> staging file -> job table; cursor 1 and ready 1 on success.
+    void LoadJobTable();
+    // m_strLog -> the log file.
+    void SaveLog();
+
+    // ---- Transfers (transfer/) ----
+    // Virtual so that tests of the sequencer can stand in a transfer that keeps the same contract.
+
+    // REQUIRES: 1 <= index <= 100 and m_strJobs[index] not empty.
+    virtual void DownloadItem(int index);
+    virtual void CheckItem(int index);
+
+    // ---- List editing (lists/) ----
+
+    void OnOpenList();
+    void OnSaveList();
+    void OnSerial();
+
+    // ---- The state record (read and written directly by every operation) ----
+
+    int32_t m_nRate = 0;               // bytes per second over the last 3-second sample
+    int64_t m_nBytesSinceSample = 0;   // bytes received since the last rate sample
+    uint8_t m_bArmed = 0;              // 1: the timed start is armed
+    uint8_t m_bIdle = 1;               // 1: no transfer has a URL open
+    uint8_t m_bDownloadMode = 0;       // 1: a batch downloads; 0: it checks
+    uint8_t m_bReady = 0;              // 1: the next tick may start the job at m_nCursor
+    int32_t m_nCursor = 0;             // 0: no batch; else the next job-table slot to start
+    std::array<std::string, 102> m_strJobs;  // slot 0 unused; first empty slot ends a batch
+    std::string m_strLine;             // line buffer of the job-table load
+    std::string m_strLog;              // the run log (CP932, CR LF lines)
+    std::string m_strList;             // work copy of the list box text
+    std::string m_strClock;            // the clock text of the last tick
+    int64_t m_timeNow = 0;             // seconds since 1970 UTC, 64-bit past 2038
+    std::string m_strMonth, m_strDay, m_strHour, m_strMinute, m_strDuration;  // captured schedule
+    std::string m_strListEdit;         // list text as the closing data exchange copied it
+
+protected:
+    Host& m_host;                 // not owned
+    InternetClient& m_internet;   // not owned
+};
