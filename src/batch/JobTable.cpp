@@ -1,5 +1,60 @@
-// Placeholder until the job table lands.
+// The job table is read back from a staging file rather than split in memory, so a batch runs
+// exactly the lines a line reader finds on disk (and the file shows what the last batch loaded).
+#include "platform/File.h"
+#include "platform/Paths.h"
+#include "resources/Resource.h"
+#include "resources/Strings.h"
 #include "ui/PomvexDlg.h"
 
-void CPomvexDlg::LoadJobTable() {}
-void CPomvexDlg::SaveLog() {}
+namespace {
+
+constexpr const char* kStagingFileName = "Pomvex.PVX";
+constexpr const char* kLogFileName = "Pomvex.log";
+constexpr int kMaxJobs = 100;
+
+// Creates or truncates `path` and writes `bytes` through a buffer. False when the file cannot be
+// created; a failure once it is open (full disk) throws CFileException, the file closed.
+bool WriteWholeFile(const std::string& path, const std::string& bytes) {
+    CFile file;
+    if (!file.Open(path, CFile::modeCreate | CFile::modeWrite | CFile::shareExclusive))
+        return false;
+    FileWriter writer(file);
+    writer.Write(bytes.data(), bytes.size());
+    writer.Flush();
+    file.Close();
+    return true;
+}
+
+}  // namespace
+
+void CPomvexDlg::LoadJobTable() {
+    m_strList = m_host.GetDlgItemText(IDC_LIST);
+    const std::string path = paths::InProgramFolder(kStagingFileName);
+
+    if (!WriteWholeFile(path, m_strList)) {
+        m_host.MessageBox(Str(Sid::TempCreateFailed), MB_OK);
+        return;
+    }
+
+    CFile file;
+    if (!file.Open(path, CFile::modeRead | CFile::shareExclusive)) {
+        m_host.MessageBox(Str(Sid::TempReadFailed), MB_OK);
+        return;
+    }
+    // A read error from here on leaves the table partly replaced but cursor and ready untouched,
+    // so no new batch starts on it.
+    LineReader reader(file);
+    int count = 0;
+    while (count < kMaxJobs && reader.ReadString(m_strLine)) m_strJobs[++count] = m_strLine;
+    for (size_t i = static_cast<size_t>(count) + 1; i < m_strJobs.size(); ++i) m_strJobs[i].clear();
+    file.Close();
+
+    m_nCursor = 1;
+    m_bReady = 1;
+}
+
+void CPomvexDlg::SaveLog() {
+    // The caller goes on either way; the box is the only report.
+    if (!WriteWholeFile(paths::InProgramFolder(kLogFileName), m_strLog))
+        m_host.MessageBox(Str(Sid::FileCreateFailed), MB_OK);
+}
