@@ -38,7 +38,7 @@ int FakeDialogView::MessageBox(const std::string& text, unsigned type) {
 
 // A modeless view that unregisters itself from the host when the logic drops it.
 class FakeModelessView : public FakeDialogView {
-public:
+  public:
     FakeModelessView(FakeHost& host, int templateId, DialogHandler& handler)
         : FakeDialogView(templateId, handler), m_host(host) {
         m_host.modeless.push_back(this);
@@ -48,16 +48,24 @@ public:
         v.erase(std::remove(v.begin(), v.end(), this), v.end());
     }
 
-private:
+  private:
     FakeHost& m_host;
 };
 
 // ---- FakeHost ----
 
-FakeHost::FakeHost() : m_epochSeconds(1795824000) {}  // 2026-11-28 00:00:00 UTC
+FakeHost::FakeHost() : m_epochMs(1795824000LL * 1000) {}  // 2026-11-28 00:00:00 UTC
 FakeHost::~FakeHost() = default;
 
-void FakeHost::SetNow(int64_t seconds) { m_epochSeconds = seconds - m_nowMs / 1000; }
+// The calendar second changes exactly 1000 ms after SetNow, whatever the virtual ms were then.
+void FakeHost::SetNow(int64_t seconds) {
+    m_epochMs = seconds * 1000 - m_nowMs;
+}
+
+int64_t FakeHost::Now() {
+    int64_t ms = m_epochMs + m_nowMs;
+    return ms >= 0 ? ms / 1000 : -((-ms + 999) / 1000);  // floor, also before 1970
+}
 
 uint32_t FakeHost::TimerPeriod(unsigned id) const {
     auto it = m_timers.find(id);
@@ -75,7 +83,22 @@ void FakeHost::Advance(int64_t ms) {
     if (m_nowMs < target) m_nowMs = target;
 }
 
-void FakeHost::Elapse(int64_t ms) { m_nowMs += ms; }
+void FakeHost::Elapse(int64_t ms) {
+    m_nowMs += ms;
+}
+
+bool FakeHost::AdvanceUntil(const std::function<bool()>& done, int64_t limitMs) {
+    const int64_t end = m_nowMs + limitMs;
+    while (!done() && m_nowMs < end) {
+        int64_t next = end;
+        for (const auto& [id, timer] : m_timers)
+            next = std::min(next, std::max(timer.due, m_nowMs));
+        // An overdue timer (after Elapse) fires at the present moment.
+        // Every pass fires at least one timer (periods are at least 10 ms) or reaches the end.
+        Advance(next - m_nowMs);
+    }
+    return done();
+}
 
 void FakeHost::FireDue(int64_t until) {
     for (;;) {
@@ -104,8 +127,12 @@ std::string FakeHost::GetDlgItemText(int id) {
     return it == texts.end() ? std::string() : it->second;
 }
 
-void FakeHost::InvalidateRect(bool erase) { calls.push_back(erase ? "Invalidate(1)" : "Invalidate(0)"); }
-void FakeHost::UpdateWindow() { calls.push_back("Update"); }
+void FakeHost::InvalidateRect(bool erase) {
+    calls.push_back(erase ? "Invalidate(1)" : "Invalidate(0)");
+}
+void FakeHost::UpdateWindow() {
+    calls.push_back("Update");
+}
 
 void FakeHost::EnableWindow(bool enable) {
     enabled = enable;
@@ -158,4 +185,6 @@ std::unique_ptr<DialogView> FakeHost::CreateModeless(int templateId, DialogHandl
     return view;
 }
 
-void FakeHost::ExitProcess(int status) { std::exit(status); }
+void FakeHost::ExitProcess(int status) {
+    std::exit(status);
+}

@@ -20,12 +20,16 @@ struct FakeBox {
 
 // The controls of one dialog opened through DoModal or CreateModeless.
 class FakeDialogView : public DialogView {
-public:
-    FakeDialogView(int templateId, DialogHandler& handler) : templateId(templateId), handler(handler) {}
+  public:
+    FakeDialogView(int templateId, DialogHandler& handler)
+        : templateId(templateId), handler(handler) {}
     void SetItemText(int id, const std::string& text) override;
     std::string GetItemText(int id) const override;
     void SetCaption(const std::string& text) override { caption = text; }
-    void FocusAndSelectAll(int id) override { focus = id; selectedAll = id; }
+    void FocusAndSelectAll(int id) override {
+        focus = id;
+        selectedAll = id;
+    }
     void SetRange(int id, int lower, int upper) override { ranges[id] = {lower, upper}; }
     int SetPos(int id, int pos) override;
     int MessageBox(const std::string& text, unsigned type) override;
@@ -47,7 +51,7 @@ public:
 };
 
 class FakeHost : public Host {
-public:
+  public:
     FakeHost();
     ~FakeHost() override;
 
@@ -59,12 +63,17 @@ public:
     void SetNow(int64_t seconds);
     int64_t NowMs() const { return m_nowMs; }
     // Moves the clock forward by ms while the thread takes messages: every timer that comes due
-    // fires at its due time, in time order (lower id first on ties), nested if called from a handler.
+    // fires at its due time, in time order (lower id first on ties), nested if called from a
+    // handler.
     void Advance(int64_t ms);
     // Moves the clock forward while the thread is busy: nothing fires now; each timer that came
     // due fires once at the next pump or Advance.
     void Elapse(int64_t ms);
-    // Milliseconds each PumpMessages call moves the clock (default 0: pumping fires only what is due).
+    // Advances from one timer firing to the next until done() holds or limitMs have passed;
+    // returns done(). The clock stops right after the firing that made done() true.
+    bool AdvanceUntil(const std::function<bool()>& done, int64_t limitMs);
+    // Milliseconds each PumpMessages call moves the clock (default 0: pumping fires only what is
+    // due).
     int64_t pumpAdvanceMs = 0;
     bool TimerRunning(unsigned id) const { return m_timers.count(id) != 0; }
     uint32_t TimerPeriod(unsigned id) const;
@@ -78,16 +87,18 @@ public:
     std::function<bool(bool open, const std::string& initial, std::string& chosen)> onFileDialog;
     // Plays the user of a modal dialog; returns IDOK or IDCANCEL. Default: IDCANCEL after init.
     std::function<int(FakeDialogView&)> onModal;
-    // Called at every PumpMessages (after due timers fired), e.g. to press a modeless dialog's cancel.
+    // Called at every PumpMessages (after due timers fired), e.g. to press a modeless dialog's
+    // cancel.
     std::function<void()> onPump;
 
     // ---- records ----
-    std::map<int, std::string> texts;                       // current control texts (CP932)
-    std::vector<std::pair<int, std::string>> textHistory;   // every SetDlgItemText, in order
+    std::map<int, std::string> texts;                      // current control texts (CP932)
+    std::vector<std::pair<int, std::string>> textHistory;  // every SetDlgItemText, in order
     std::map<int, std::vector<std::string>> comboItems;
     std::set<int> nonCp932Controls;  // GetDlgItemText on these throws CTextException
     std::vector<FakeBox> boxes;
-    std::vector<std::string> calls;  // "Invalidate(1)", "Update", "SetTimer(2,100000)", "KillTimer(5)", "Enable(0)", "Pump", ...
+    std::vector<std::string> calls;  // "Invalidate(1)", "Update", "SetTimer(2,100000)",
+                                     // "KillTimer(5)", "Enable(0)", "Pump", ...
     std::vector<int> modalTemplates;
     std::vector<FakeDialogView*> modeless;  // live modeless views, newest last
     int focus = 0;
@@ -111,10 +122,10 @@ public:
     bool FileDialog(bool open, const std::string& initialPath, std::string& chosenPath) override;
     int DoModal(int templateId, DialogHandler& handler) override;
     std::unique_ptr<DialogView> CreateModeless(int templateId, DialogHandler& handler) override;
-    int64_t Now() override { return m_epochSeconds + m_nowMs / 1000; }
+    int64_t Now() override;
     [[noreturn]] void ExitProcess(int status) override;
 
-private:
+  private:
     struct Timer {
         uint32_t period;
         int64_t due;
@@ -123,7 +134,8 @@ private:
     void FireDue(int64_t until);
 
     HostEvents* m_events = nullptr;
-    int64_t m_epochSeconds;
+    // Calendar time at virtual ms 0, in ms, so that SetNow starts a whole second exactly.
+    int64_t m_epochMs;
     int64_t m_nowMs = 0;
     std::map<unsigned, Timer> m_timers;
 };

@@ -1,0 +1,185 @@
+// Shared set-up of the batch suites: a fresh program folder and UTC per test, a main window on
+// the fake host, and a stand-in for the transfers that keeps their contract with the sequencer.
+#pragma once
+
+#include <ftw.h>
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <time.h>
+
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "fake/FakeHost.h"
+#include "platform/Exceptions.h"
+#include "platform/Internet.h"
+#include "resources/Resource.h"
+#include "ui/PomvexDlg.h"
+
+namespace batch_test {
+
+// The batch suites never go online; the stand-in transfer replaces the real ones.
+class NoInternet : public InternetClient {
+  public:
+    std::unique_ptr<CInternetSession> OpenSession(const std::string&) override {
+        ADD_FAILURE() << "a batch test opened an internet session";
+        throw CInternetException(0, "");
+    }
+};
+
+// nullopt when the file does not exist.
+inline std::optional<std::string> ReadFileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return std::nullopt;
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+inline void WriteFileBytes(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+inline void RemoveTree(const std::string& path) {
+    nftw(
+        path.c_str(),
+        [](const char* p, const struct stat*, int, struct FTW*) { return ::remove(p); }, 16,
+        FTW_DEPTH | FTW_PHYS);
+}
+
+// How the stand-in ends one job. Every kind follows the transfers' contract with the sequencer.
+struct Behaviour {
+    enum Kind {
+        Normal,           // opens, ends normally: ready 1, idle 1
+        ErrorBeforeOpen,  // fails before the URL is open: ready and idle untouched
+        ErrorAfterOpen,   // opens (idle 0), then fails: ready untouched, idle stays 0
+        Cancel,           // copies, then the user cancels: cursor 0, ready 1, idle 1
+    };
+    Kind kind = Normal;
+    // Blocks copied with a pump after each (a long download); 0: the job never pumps.
+    int blocks = 0;
+    // Virtual ms each pump lets pass.
+    int64_t msPerBlock = 0;
+    // Virtual ms the thread stays busy without pumping (connecting, or a whole check).
+    int64_t busyMs = 0;
+    // The error leaves the transfer as an exception instead of a log line.
+    bool throws = false;
+};
+
+// A main window whose transfers are the stand-in. It logs its own bracketed ASCII lines so that
+// tests can see where each job's lines fall among the sequencer's.
+class BatchDlg : public CPomvexDlg {
+  public:
+    BatchDlg(FakeHost& host, InternetClient& internet) : CPomvexDlg(host, internet), m_fake(host) {}
+
+    void DownloadItem(int index) override { Run('D', index); }
+    void CheckItem(int index) override { Run('C', index); }
+
+    // Behaviour per URL text; a URL not listed ends normally at once.
+    std::map<std::string, Behaviour> behaviours;
+    // Every call as "D<index>" / "C<index>", in call order (a nested call appears before the
+    // end of the one it interrupted).
+    std::vector<std::string> calls;
+    // Runs after each copied block, after the pump (for checks made inside a transfer).
+    std::function<void(int index, int block)> onBlock;
+    int depth = 0, maxDepth = 0;  // nesting of transfers
+
+  private:
+    void Run(char kind, int index) {
+        const std::string tag = std::string(1, kind) + std::to_string(index);
+        calls.push_back(tag);
+        ++depth;
+        maxDepth = std::max(maxDepth, depth);
+        struct Leave {
+            int& d;
+            ~Leave() { --d; }
+        } leave{depth};
+
+        const std::string& url = m_strJobs[static_cast<size_t>(index)];
+        auto it = behaviours.find(url);
+        const Behaviour b = it == behaviours.end() ? Behaviour{} : it->second;
+        m_strLog += m_strClock + " [" + tag + " " + url + "]\r\n";
+        if (b.busyMs) m_fake.Elapse(b.busyMs);
+        if (b.kind == Behaviour::ErrorBeforeOpen) return Fail(tag, b);
+        m_bIdle = 0;
+        if (b.blocks > 0) {
+            m_host.SetTimer(TIMER_RATE, 3000);
+            m_nRate = 0;
+            m_nBytesSinceSample = 0;
+            const int64_t savedPump = m_fake.pumpAdvanceMs;
+            for (int block = 1; block <= b.blocks; ++block) {
+                m_nBytesSinceSample += 1024;
+                m_fake.pumpAdvanceMs = b.msPerBlock;
+                m_host.PumpMessages();
+                m_fake.pumpAdvanceMs = savedPump;
+                if (onBlock) onBlock(index, block);
+                if (b.kind == Behaviour::Cancel && block == b.blocks) {
+                    m_host.KillTimer(TIMER_RATE);
+                    m_nBytesSinceSample = 0;
+                    m_strLog += "[" + tag + " cancelled]\r\n";
+                    m_nCursor = 0;
+                    m_bReady = 1;
+                    m_bIdle = 1;
+                    return;
+                }
+            }
+            m_host.KillTimer(TIMER_RATE);
+            m_nBytesSinceSample = 0;
+        }
+        if (b.kind == Behaviour::ErrorAfterOpen) return Fail(tag, b);
+        m_strLog += "[" + tag + " done]\r\n";
+        m_bReady = 1;
+        m_bIdle = 1;
+    }
+
+    void Fail(const std::string& tag, const Behaviour& b) {
+        if (b.throws) throw CInternetException(12029, "stand-in failure");
+        m_strLog += "[" + tag + " failed]\r\n";
+    }
+
+    FakeHost& m_fake;
+};
+
+// POMVEX_HOME is a fresh folder and TZ is UTC for the life of the fixture; the main window has
+// been through its start-up (tick and schedule timers running, virtual time 2026-11-28 00:00:00).
+class BatchTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        char tmpl[] = "/tmp/pomvex-batch-XXXXXX";
+        ASSERT_NE(mkdtemp(tmpl), nullptr);
+        home = tmpl;
+        setenv("POMVEX_HOME", home.c_str(), 1);
+        setenv("TZ", "UTC", 1);
+        tzset();
+        dlg = std::make_unique<BatchDlg>(host, internet);
+        host.Attach(dlg.get());
+        dlg->OnInitDialog();
+    }
+    void TearDown() override {
+        host.Attach(nullptr);
+        dlg.reset();
+        RemoveTree(home);
+        unsetenv("POMVEX_HOME");
+    }
+
+    std::string InHome(const std::string& name) const { return home + "/" + name; }
+    std::optional<std::string> LogFile() const { return ReadFileBytes(InHome("Pomvex.log")); }
+    // What the user typed into the list box.
+    void SetList(const std::string& text) { host.texts[IDC_LIST] = text; }
+    std::string Shown(int id) { return host.texts[id]; }
+    // Runs ticks until no batch is running (at most limitMs); true when it ended.
+    bool RunToEnd(int64_t limitMs = 600000) {
+        return host.AdvanceUntil([this] { return dlg->m_nCursor == 0; }, limitMs);
+    }
+
+    std::string home;
+    FakeHost host;
+    NoInternet internet;
+    std::unique_ptr<BatchDlg> dlg;
+};
+
+}  // namespace batch_test
