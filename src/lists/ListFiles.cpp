@@ -1,6 +1,63 @@
-// Placeholder until list editing lands.
+// Moving the URL list between the list box and a plain CP932 text file.
+#include <string>
+
+#include "platform/Exceptions.h"
+#include "platform/File.h"
+#include "platform/Paths.h"
+#include "resources/Resource.h"
+#include "resources/Strings.h"
 #include "ui/PomvexDlg.h"
 
-void CPomvexDlg::OnOpenList() {}
-void CPomvexDlg::OnSaveList() {}
-void CPomvexDlg::OnSerial() {}
+void CPomvexDlg::OnOpenList() {
+    std::string path;
+    if (!m_host.FileDialog(true, paths::InProgramFolder(Str(Sid::ListFileName)), path)) return;
+
+    // The exclusive lock keeps us from reading a list another copy is still writing; a held
+    // lock fails the open like any other reason, with the one message the user knows.
+    CFile file;
+    if (!file.Open(path, CFile::modeRead | CFile::shareExclusive)) {
+        m_host.MessageBox(Str(Sid::FileCreateFailed), MB_OK);
+        return;
+    }
+
+    // Built aside and committed only at the end: a read error in the middle propagates to the
+    // error wrapper and leaves m_strList and the list box exactly as they were.
+    std::string list;
+    std::string line;
+    LineReader reader(file);
+    while (reader.ReadString(line)) {
+        list += line;
+        list += "\r\n";
+    }
+    file.Close();
+
+    m_strList = std::move(list);
+    m_host.SetDlgItemText(IDC_LIST, m_strList);
+}
+
+void CPomvexDlg::OnSaveList() {
+    // A character with no CP932 form must never reach the file as a substitute. Stop before the
+    // dialog, so no file is created; m_strList keeps its previous value, since there is no
+    // faithful byte form of the list box text to give it.
+    std::string text;
+    try {
+        text = m_host.GetDlgItemText(IDC_LIST);
+    } catch (const CTextException& e) {
+        m_host.MessageBox(e.GetErrorMessage(), MB_ICONEXCLAMATION);
+        return;
+    }
+    m_strList = std::move(text);  // before the dialog: a cancel still leaves it set
+
+    std::string path;
+    if (!m_host.FileDialog(false, paths::InProgramFolder(Str(Sid::ListFileName)), path)) return;
+
+    CFile file;
+    if (!file.Open(path, CFile::modeCreate | CFile::modeWrite | CFile::shareExclusive)) {
+        m_host.MessageBox(Str(Sid::FileCreateFailed), MB_OK);
+        return;
+    }
+    FileWriter writer(file);
+    writer.Write(m_strList.data(), m_strList.size());
+    writer.Flush();
+    file.Close();
+}
