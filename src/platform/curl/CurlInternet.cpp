@@ -1,9 +1,398 @@
-// Placeholder until the curl layer lands: every session fails to open.
 #include "platform/curl/CurlInternet.h"
 
-CurlInternetClient::CurlInternetClient() = default;
+#include <curl/curl.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <vector>
+
+#include "platform/File.h"
+
+namespace curlnet {
+
+Limits& CurrentLimits() {
+    static Limits limits;
+    return limits;
+}
+
+}  // namespace curlnet
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// curl's texts are ASCII, which is already CP932.
+[[noreturn]] void ThrowCurl(CURLcode code, const char* errorBuffer) {
+    std::string text = (errorBuffer && *errorBuffer) ? errorBuffer : curl_easy_strerror(code);
+    throw CInternetException(static_cast<uint32_t>(code), text);
+}
+
+[[noreturn]] void ThrowUrl(CURLUcode code) {
+    throw CInternetException(static_cast<uint32_t>(CURLE_URL_MALFORMAT),
+                             std::string("URL: ") + curl_url_strerror(code));
+}
+
+// One part of a parsed URL; empty when the URL has none.
+std::string UrlPart(CURLU* url, CURLUPart part, unsigned flags = 0) {
+    char* p = nullptr;
+    if (curl_url_get(url, part, &p, flags) != CURLUE_OK || !p) return {};
+    std::string s(p);
+    curl_free(p);
+    return s;
+}
+
+// The path the way the splitter hands it out: the query stays part of it.
+std::string PathWithQuery(CURLU* url) {
+    std::string path = UrlPart(url, CURLUPART_PATH);
+    std::string query = UrlPart(url, CURLUPART_QUERY);
+    if (!query.empty()) path += "?" + query;
+    return path;
+}
+
+struct UrlDeleter {
+    void operator()(CURLU* u) const { curl_url_cleanup(u); }
+};
+using UrlPtr = std::unique_ptr<CURLU, UrlDeleter>;
+
+// A local file named by a file: URL, read byte for byte through a large buffer.
+class LocalUrlFile : public CInternetFile {
+  public:
+    // Throws CFileException when the file cannot be opened for reading.
+    LocalUrlFile(const std::string& localPath, std::string fileName)
+        : m_strFileName(std::move(fileName)), m_buf(256 * 1024) {
+        CFileException error(CFileException::none, localPath);
+        if (!m_file.Open(localPath, CFile::modeRead, &error)) throw error;
+    }
+
+    size_t Read(void* buf, size_t n) override {
+        if (m_pos == m_len) {
+            m_pos = 0;
+            m_len = m_file.Read(m_buf.data(), m_buf.size());
+            if (m_len == 0) return 0;
+        }
+        size_t k = std::min(n, m_len - m_pos);
+        std::memcpy(buf, m_buf.data() + m_pos, k);
+        m_pos += k;
+        return k;
+    }
+
+    void SeekToBegin() override {
+        m_file.SeekToBegin();
+        m_pos = m_len = 0;
+    }
+
+    uint32_t QueryDataAvailable() override {
+        try {
+            return static_cast<uint32_t>(m_file.GetLength());
+        } catch (const CFileException&) {
+            return 0;
+        }
+    }
+
+    std::string GetFileName() const override { return m_strFileName; }
+
+    void Close() override {
+        try {
+            m_file.Close();
+        } catch (const CFileException&) {
+            // A read-only close has nothing left to lose.
+        }
+    }
+
+  private:
+    CFile m_file;
+    std::string m_strFileName;
+    std::vector<char> m_buf;
+    size_t m_pos = 0, m_len = 0;
+};
+
+// A URL fetched by libcurl. Read pulls from a buffer that the write callback fills; curl is
+// driven only when that buffer has nothing unread, and a full buffer pauses the transfer.
+class CurlUrlFile : public CInternetFile {
+  public:
+    // Starts the transfer and waits until it is open. Throws CInternetException.
+    CurlUrlFile(const std::string& agent, UrlPtr url, bool http, std::string fileName)
+        : m_strAgent(agent),
+          m_url(std::move(url)),
+          m_bHttp(http),
+          m_strFileName(std::move(fileName)),
+          m_limits(curlnet::CurrentLimits()) {
+        m_buf.reserve(m_limits.bufferBytes + static_cast<size_t>(m_limits.receiveChunkBytes));
+        Start();
+    }
+
+    ~CurlUrlFile() override { Close(); }
+
+    size_t Read(void* buf, size_t n) override {
+        bool waiting = false;
+        for (;;) {
+            size_t unread = m_buf.size() - m_pos;
+            if (unread > 0) {
+                size_t k = std::min(n, unread);
+                std::memcpy(buf, m_buf.data() + m_pos, k);
+                m_pos += k;
+                if (m_pos == m_buf.size() && !m_bKeepPrefix) Discard();
+                return k;
+            }
+            if (m_bDone) {
+                if (m_result != CURLE_OK) ThrowCurl(m_result, m_errorBuffer);
+                return 0;
+            }
+            if (!m_multi) throw CInternetException(CURLE_FAILED_INIT, "the URL is closed");
+            if (!waiting) {
+                // The stall limit counts from the start of this read: time the caller spent
+                // elsewhere (a box open inside its pump) is not the server's silence.
+                waiting = true;
+                m_lastProgress = std::max(m_lastProgress, Clock::now());
+            }
+            Drive();
+        }
+    }
+
+    void SeekToBegin() override {
+        if (!m_bDiscarded) {
+            // Everything from byte 0 is still in the buffer: hand it out again, once.
+            m_pos = 0;
+            m_bKeepPrefix = false;
+            if (m_buf.empty()) Discard();
+            return;
+        }
+        // The first bytes are gone: fetch the resource again from its start.
+        Stop();
+        m_buf.clear();
+        m_pos = 0;
+        m_bDiscarded = false;
+        m_bKeepPrefix = false;
+        Start();
+    }
+
+    uint32_t QueryDataAvailable() override {
+        size_t unread = m_buf.size() - m_pos;
+        return static_cast<uint32_t>(std::min<size_t>(unread, UINT32_MAX));
+    }
+
+    std::string GetFileName() const override { return m_strFileName; }
+
+    void Close() override { Stop(); }
+
+  private:
+    // Creates the handles and runs the transfer until it is open.
+    void Start() {
+        m_bDone = false;
+        m_result = CURLE_OK;
+        m_bOpen = false;
+        m_bPaused = false;
+        m_errorBuffer[0] = 0;
+        m_easy = curl_easy_init();
+        m_multi = curl_multi_init();
+        if (!m_easy || !m_multi) {
+            Stop();
+            throw CInternetException(CURLE_FAILED_INIT, curl_easy_strerror(CURLE_FAILED_INIT));
+        }
+        CURL* e = m_easy;
+        curl_easy_setopt(e, CURLOPT_ERRORBUFFER, m_errorBuffer);
+        curl_easy_setopt(e, CURLOPT_CURLU, m_url.get());
+        curl_easy_setopt(e, CURLOPT_USERAGENT, m_strAgent.c_str());
+        curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
+        curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https,ftp,gopher");
+        // Redirects stay on the web: never to a local file, an FTP server or gopher.
+        curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, m_bHttp ? 1L : 0L);
+        curl_easy_setopt(e, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+        curl_easy_setopt(e, CURLOPT_MAXREDIRS, 10L);
+        // An error page is not the resource: a status of 400 or more fails the open.
+        curl_easy_setopt(e, CURLOPT_FAILONERROR, 1L);
+        // Archives must arrive unchanged: binary (image) type for FTP.
+        curl_easy_setopt(e, CURLOPT_TRANSFERTEXT, 0L);
+        curl_easy_setopt(e, CURLOPT_SSL_VERIFYPEER, 1L);
+        curl_easy_setopt(e, CURLOPT_SSL_VERIFYHOST, 2L);
+        // libcurl has its CA bundle compiled in; honour the usual overrides of the system store.
+        if (const char* f = std::getenv("SSL_CERT_FILE"); f && *f)
+            curl_easy_setopt(e, CURLOPT_CAINFO, f);
+        if (const char* d = std::getenv("SSL_CERT_DIR"); d && *d)
+            curl_easy_setopt(e, CURLOPT_CAPATH, d);
+        curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS, m_limits.connectTimeoutMs);
+        curl_easy_setopt(e, CURLOPT_BUFFERSIZE, m_limits.receiveChunkBytes);
+        curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, &CurlUrlFile::WriteCallback);
+        curl_easy_setopt(e, CURLOPT_WRITEDATA, this);
+        curl_easy_setopt(e, CURLOPT_HEADERFUNCTION, &CurlUrlFile::HeaderCallback);
+        curl_easy_setopt(e, CURLOPT_HEADERDATA, this);
+        // A proxy tunnel's own reply is not the response that opens the URL.
+        curl_easy_setopt(e, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
+        if (curl_multi_add_handle(m_multi, e) != CURLM_OK) {
+            Stop();
+            throw CInternetException(CURLE_FAILED_INIT, curl_easy_strerror(CURLE_FAILED_INIT));
+        }
+        m_lastProgress = Clock::now();
+        try {
+            while (!m_bOpen && !m_bDone) Drive();
+            if (m_bDone && m_result != CURLE_OK) ThrowCurl(m_result, m_errorBuffer);
+        } catch (...) {
+            Stop();
+            throw;
+        }
+    }
+
+    void Stop() {
+        if (m_multi && m_easy) curl_multi_remove_handle(m_multi, m_easy);
+        if (m_easy) curl_easy_cleanup(m_easy);
+        if (m_multi) curl_multi_cleanup(m_multi);
+        m_easy = nullptr;
+        m_multi = nullptr;
+    }
+
+    // Drops the bytes already handed out.
+    void Discard() {
+        if (m_pos > 0) m_bDiscarded = true;
+        m_buf.clear();
+        m_pos = 0;
+    }
+
+    // One step of the transfer: resume it if paused, let curl work, and wait for the socket
+    // when that produced nothing. Throws CInternetException after a stall.
+    void Drive() {
+        uint64_t before = m_nEvents;
+        if (m_bPaused) {
+            m_bPaused = false;
+            curl_easy_pause(m_easy, CURLPAUSE_CONT);  // may deliver the held data right here
+        }
+        int running = 0;
+        CURLMcode mc = curl_multi_perform(m_multi, &running);
+        if (mc != CURLM_OK) throw CInternetException(CURLE_FAILED_INIT, curl_multi_strerror(mc));
+        CollectDone();
+        if (m_bDone || m_nEvents != before) return;
+        auto idle =
+            std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - m_lastProgress);
+        if (idle.count() >= m_limits.stallTimeoutMs) {
+            throw CInternetException(CURLE_OPERATION_TIMEDOUT,
+                                     "No data received for " +
+                                         std::to_string(m_limits.stallTimeoutMs / 1000) +
+                                         " seconds");
+        }
+        int waitMs = static_cast<int>(std::min<long>(200, m_limits.stallTimeoutMs - idle.count()));
+        curl_multi_poll(m_multi, nullptr, 0, std::max(waitMs, 1), nullptr);
+    }
+
+    void CollectDone() {
+        int left = 0;
+        while (CURLMsg* msg = curl_multi_info_read(m_multi, &left)) {
+            if (msg->msg == CURLMSG_DONE) {
+                m_bDone = true;
+                m_result = msg->data.result;
+            }
+        }
+    }
+
+    static size_t WriteCallback(char* data, size_t size, size_t count, void* self) {
+        return static_cast<CurlUrlFile*>(self)->OnData(data, size * count);
+    }
+
+    size_t OnData(const char* data, size_t n) {
+        size_t unread = m_buf.size() - m_pos;
+        if (unread > 0 && unread + n > m_limits.bufferBytes) {
+            m_bPaused = true;
+            return CURL_WRITEFUNC_PAUSE;
+        }
+        if (m_buf.size() + n > m_limits.bufferBytes && m_pos > 0) {
+            // Keeping byte 0 for a rewind would grow the buffer: give that up.
+            m_buf.erase(m_buf.begin(), m_buf.begin() + static_cast<std::ptrdiff_t>(m_pos));
+            m_pos = 0;
+            m_bDiscarded = true;
+        }
+        m_buf.insert(m_buf.end(), data, data + n);
+        m_bOpen = true;  // data has begun (the only sign of an open FTP or gopher transfer)
+        m_lastProgress = Clock::now();
+        ++m_nEvents;
+        return n;
+    }
+
+    static size_t HeaderCallback(char* data, size_t size, size_t count, void* self) {
+        return static_cast<CurlUrlFile*>(self)->OnHeader(data, size * count);
+    }
+
+    size_t OnHeader(const char* data, size_t n) {
+        m_lastProgress = Clock::now();
+        ++m_nEvents;
+        bool blank = (n == 2 && data[0] == '\r' && data[1] == '\n') || (n == 1 && data[0] == '\n');
+        if (m_bHttp && blank) {
+            // The end of a header block. Interim (1xx) and redirect blocks are followed by more.
+            // A status of 400 or more is left to fail the transfer (CURLOPT_FAILONERROR).
+            long code = 0;
+            curl_easy_getinfo(m_easy, CURLINFO_RESPONSE_CODE, &code);
+            if (code >= 200 && code < 300) m_bOpen = true;
+        }
+        return n;
+    }
+
+    std::string m_strAgent;
+    UrlPtr m_url;  // owned; the easy handle reads it
+    bool m_bHttp;
+    std::string m_strFileName;
+    curlnet::Limits m_limits;
+
+    CURL* m_easy = nullptr;    // owned; null once closed
+    CURLM* m_multi = nullptr;  // owned; null once closed
+    char m_errorBuffer[CURL_ERROR_SIZE] = {};
+    bool m_bOpen = false, m_bDone = false, m_bPaused = false;
+    CURLcode m_result = CURLE_OK;
+    Clock::time_point m_lastProgress;
+    uint64_t m_nEvents = 0;  // header lines and data chunks received so far
+
+    // Received bytes; [m_pos, size) are unread. Until the first rewind the bytes from byte 0
+    // stay too, so that the rewind costs nothing.
+    std::vector<char> m_buf;
+    size_t m_pos = 0;
+    bool m_bKeepPrefix = true;
+    bool m_bDiscarded = false;  // some byte from the start is no longer in m_buf
+};
+
+class CurlSession : public CInternetSession {
+  public:
+    explicit CurlSession(std::string agent) : m_strAgent(std::move(agent)) {}
+
+    std::unique_ptr<CInternetFile> OpenURL(const std::string& text) override {
+        UrlPtr url(curl_url());
+        if (!url)
+            throw CInternetException(CURLE_OUT_OF_MEMORY, curl_easy_strerror(CURLE_OUT_OF_MEMORY));
+        // Taken as typed when it is a valid URL; else once more with unsafe bytes escaped.
+        CURLUcode rc =
+            curl_url_set(url.get(), CURLUPART_URL, text.c_str(), CURLU_NON_SUPPORT_SCHEME);
+        if (rc != CURLUE_OK)
+            rc = curl_url_set(url.get(), CURLUPART_URL, text.c_str(),
+                              CURLU_NON_SUPPORT_SCHEME | CURLU_URLENCODE);
+        if (rc != CURLUE_OK) ThrowUrl(rc);
+
+        std::string scheme = UrlPart(url.get(), CURLUPART_SCHEME);
+        std::string fileName = FileNameOfUrlPath(PathWithQuery(url.get()));
+        if (scheme == "file") {
+            return std::make_unique<LocalUrlFile>(
+                UrlPart(url.get(), CURLUPART_PATH, CURLU_URLDECODE), fileName);
+        }
+        if (scheme != "http" && scheme != "https" && scheme != "ftp" && scheme != "gopher") {
+            throw CInternetException(CURLE_UNSUPPORTED_PROTOCOL,
+                                     "Protocol \"" + scheme + "\" not supported");
+        }
+        bool http = scheme == "http" || scheme == "https";
+        return std::make_unique<CurlUrlFile>(m_strAgent, std::move(url), http, fileName);
+    }
+
+    void Close() override {}
+
+  private:
+    std::string m_strAgent;
+};
+
+}  // namespace
+
+CurlInternetClient::CurlInternetClient() {
+    static std::once_flag once;
+    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
 CurlInternetClient::~CurlInternetClient() = default;
 
-std::unique_ptr<CInternetSession> CurlInternetClient::OpenSession(const std::string&) {
-    throw CInternetException(0, "");
+std::unique_ptr<CInternetSession> CurlInternetClient::OpenSession(const std::string& agent) {
+    return std::make_unique<CurlSession>(agent);
 }

@@ -1,4 +1,6 @@
-// The internet client over libcurl.
+// The internet client over libcurl: http, https, ftp and gopher through the multi interface as
+// a pull reader (curl is driven only while the reader's buffer is empty, so memory stays flat
+// whatever the size of the resource); file: URLs are read straight from disk.
 #pragma once
 
 #include <memory>
@@ -7,8 +9,24 @@
 #include "platform/Internet.h"
 
 class CurlInternetClient : public InternetClient {
-public:
+  public:
+    // Initialises libcurl once per process.
     CurlInternetClient();
     ~CurlInternetClient() override;
+    // Never fails with libcurl; the agent is sent as the User-Agent of every request.
     std::unique_ptr<CInternetSession> OpenSession(const std::string& agent) override;
 };
+
+namespace curlnet {
+
+// Limits of every transfer. Not constants so that tests can shorten the stall limit.
+struct Limits {
+    long connectTimeoutMs = 30000;
+    long stallTimeoutMs = 60000;   // no byte for this long during the open or a read
+    size_t bufferBytes = 1 << 20;  // unread bytes above this pause the transfer
+    long receiveChunkBytes = 256 * 1024;
+};
+// The limits used by files opened from now on. Not thread-safe (the program has one thread).
+Limits& CurrentLimits();
+
+}  // namespace curlnet
