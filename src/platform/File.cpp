@@ -14,33 +14,45 @@
 
 int CFileException::OsErrorToCause(int err) {
     switch (err) {
-        case 0: return none;
-        case ENOENT: return fileNotFound;
+        case 0:
+            return none;
+        case ENOENT:
+            return fileNotFound;
         case ENOTDIR:
         case ENAMETOOLONG:
         case ELOOP:
-        case EINVAL: return badPath;
+        case EINVAL:
+            return badPath;
         case EMFILE:
-        case ENFILE: return tooManyOpenFiles;
+        case ENFILE:
+            return tooManyOpenFiles;
         case EACCES:
         case EPERM:
         case EROFS:
         case EISDIR:
-        case EEXIST: return accessDenied;
-        case EBADF: return invalidFile;
-        case ESPIPE: return badSeek;
+        case EEXIST:
+            return accessDenied;
+        case EBADF:
+            return invalidFile;
+        case ESPIPE:
+            return badSeek;
         case EIO:
         case ENXIO:
-        case ENODEV: return hardIO;
+        case ENODEV:
+            return hardIO;
         case EBUSY:
         case ETXTBSY:
-        case EWOULDBLOCK: return sharingViolation;
+        case EWOULDBLOCK:
+            return sharingViolation;
         case ENOLCK:
-        case EDEADLK: return lockViolation;
+        case EDEADLK:
+            return lockViolation;
         case ENOSPC:
         case EDQUOT:
-        case EFBIG: return diskFull;
-        default: return genericException;
+        case EFBIG:
+            return diskFull;
+        default:
+            return genericException;
     }
 }
 
@@ -56,6 +68,18 @@ std::string CFileException::GetErrorMessage() const {
 
 // ---- CFile ----
 
+namespace {
+
+bool ParentFolderExists(const std::string& path) {
+    size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos) return true;  // relative to the current folder
+    std::string parent = slash == 0 ? "/" : path.substr(0, slash);
+    struct stat st {};
+    return ::stat(parent.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+}  // namespace
+
 CFile::~CFile() {
     if (m_fd >= 0) ::close(m_fd);  // errors here have nowhere to go
 }
@@ -66,7 +90,14 @@ bool CFile::Open(const std::string& path, unsigned flags, CFileException* error)
     oflags |= O_CLOEXEC;
     int fd = ::open(path.c_str(), oflags, 0666);
     if (fd < 0) {
-        if (error) *error = CFileException::FromErrno(errno, path);
+        int err = errno;
+        if (error) {
+            *error = CFileException::FromErrno(err, path);
+            // ENOENT covers a missing folder too; the program's texts tell a bad path apart
+            // from a missing file, as the Windows file calls do.
+            if (err == ENOENT && !ParentFolderExists(path))
+                error->m_cause = CFileException::badPath;
+        }
         return false;
     }
     struct stat st {};
@@ -84,7 +115,8 @@ bool CFile::Open(const std::string& path, unsigned flags, CFileException* error)
         }
     }
     // Truncate only once the lock is held, so a holder's file is never emptied under it.
-    if ((flags & modeCreate) && (flags & modeWrite) && S_ISREG(st.st_mode) && ::ftruncate(fd, 0) != 0) {
+    if ((flags & modeCreate) && (flags & modeWrite) && S_ISREG(st.st_mode) &&
+        ::ftruncate(fd, 0) != 0) {
         int err = errno;
         ::close(fd);
         if (error) *error = CFileException::FromErrno(err, path);
@@ -207,4 +239,6 @@ std::vector<std::string> SplitLines(std::string_view data) {
     return lines;
 }
 
-bool MakeDirectory(const std::string& path) { return ::mkdir(path.c_str(), 0777) == 0; }
+bool MakeDirectory(const std::string& path) {
+    return ::mkdir(path.c_str(), 0777) == 0;
+}
