@@ -1,1 +1,24 @@
-int main() { return 0; }
+// Start-up: one application object, one main window run modally; the program ends when the
+// window closes (the "終了" command ends the process from inside instead).
+#include <QApplication>
+#include <QLocale>
+#include <memory>
+
+#include "platform/curl/CurlInternet.h"
+#include "platform/qt/DialogBuilder.h"
+#include "platform/qt/QtHost.h"
+#include "ui/PomvexDlg.h"
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    // Texts are converted explicitly at the toolkit boundary; nothing may depend on the
+    // user's locale (number formats, the C library's multibyte conversions).
+    QLocale::setDefault(QLocale::c());
+    QApplication::setFont(qthost::DialogFont());
+    QApplication::setWindowIcon(qthost::ProgramIcon());
+
+    CurlInternetClient internet;
+    QtHost window([&internet](Host& host) { return std::make_unique<CPomvexDlg>(host, internet); });
+    window.exec();
+    return 0;
+}

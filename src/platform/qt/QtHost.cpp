@@ -1,1 +1,606 @@
-// Placeholder until the Qt host lands.
+#include "platform/qt/QtHost.h"
+
+#include <QAbstractButton>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFileSystemModel>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <cstdlib>
+#include <ctime>
+#include <map>
+#include <set>
+#include <stdexcept>
+
+#include "platform/Exceptions.h"
+#include "platform/Text.h"
+#include "resources/Resource.h"
+#include "resources/Strings.h"
+
+namespace qthost {
+
+namespace {
+
+// Pumping more often than this only burns time: an idle processEvents() costs microseconds,
+// and a copy loop pumps after every 1 KB block.
+constexpr auto kMinPumpInterval = std::chrono::milliseconds(2);
+
+QString ToQ(const std::string& cp932) {
+    return QString::fromStdString(text::Cp932ToUtf8(cp932));
+}
+
+// A multi-line box shows CR LF as a line break.
+QString ToQMultiLine(const std::string& cp932) {
+    QString s = ToQ(cp932);
+    s.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    return s;
+}
+
+std::string FromQ(const QString& s) {
+    return text::Utf8ToCp932OrThrow(s.toStdString());
+}
+
+std::string FromQMultiLine(const QString& s) {
+    QString crlf = s;
+    crlf.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+    return FromQ(crlf);
+}
+
+void SetWidgetText(QWidget* w, const std::string& cp932) {
+    if (auto* e = qobject_cast<QLineEdit*>(w)) {
+        e->setText(ToQ(cp932));
+        e->setCursorPosition(0);
+    } else if (auto* m = qobject_cast<QPlainTextEdit*>(w)) {
+        m->setPlainText(ToQMultiLine(cp932));
+    } else if (auto* c = qobject_cast<QComboBox*>(w)) {
+        c->setEditText(ToQ(cp932));
+    } else if (auto* l = qobject_cast<QLabel*>(w)) {
+        l->setText(ToQ(cp932));
+    } else if (auto* b = qobject_cast<QAbstractButton*>(w)) {
+        b->setText(ToQ(cp932));
+    }
+}
+
+std::string WidgetText(QWidget* w) {
+    if (auto* e = qobject_cast<QLineEdit*>(w)) return FromQ(e->text());
+    if (auto* m = qobject_cast<QPlainTextEdit*>(w)) return FromQMultiLine(m->toPlainText());
+    if (auto* c = qobject_cast<QComboBox*>(w)) return FromQ(c->currentText());
+    if (auto* l = qobject_cast<QLabel*>(w)) return FromQ(l->text());
+    if (auto* b = qobject_cast<QAbstractButton*>(w)) return FromQ(b->text());
+    return {};
+}
+
+bool IsEnter(const QKeyEvent* e) {
+    return e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter;
+}
+
+const DialogTemplate& TemplateOrThrow(int id) {
+    const DialogTemplate* t = FindTemplate(id);
+    if (!t) throw std::invalid_argument("no dialog template " + std::to_string(id));
+    return *t;
+}
+
+// A main window is a window of its own (with a task-bar button); the others are dialogs.
+Qt::WindowFlags FrameFlags(unsigned style, bool mainWindow = false) {
+    Qt::WindowFlags f =
+        (mainWindow ? Qt::Window : Qt::Dialog) | Qt::CustomizeWindowHint | Qt::WindowTitleHint;
+    if (style & SysMenu) f |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+    if (style & MinimizeBox) f |= Qt::WindowMinimizeButtonHint;
+    return f;
+}
+
+}  // namespace
+
+class QtDialogView;
+
+// A dialog built from a template other than the main window's. OK (id 1, Enter) and cancel
+// (id 2, Escape, close box) go to the handler; a modal one ends when the handler agrees, a
+// modeless one never ends by itself.
+class TemplateDialog : public QDialog {
+  public:
+    // REQUIRES: host and handler outlive the dialog; AttachView before it is shown.
+    TemplateDialog(const DialogTemplate& t, DialogHandler& handler, QtHost& host, bool modeless,
+                   QWidget* parent)
+        : QDialog(parent, FrameFlags(t.style)),
+          m_handler(handler),
+          m_host(host),
+          m_modeless(modeless) {
+        setFont(DialogFont());
+        setWindowTitle(QString::fromUtf8(t.caption));
+        setWindowIcon(ProgramIcon());
+        DialogUnits units(font());
+        auto* layout = new QVBoxLayout(this);
+        layout->setContentsMargins(0, 0, 0, 0);
+        layout->setSizeConstraint(QLayout::SetFixedSize);
+        auto* client = new QWidget(this);
+        layout->addWidget(client);
+        for (const BuiltControl& b : BuildControls(t, client, units)) {
+            if (b.tmpl->id == IDC_STATIC) continue;
+            m_controls[b.tmpl->id] = b.widget;
+            if (auto* button = qobject_cast<QPushButton*>(b.widget)) {
+                int id = b.tmpl->id;
+                if (id == IDOK)
+                    connect(button, &QPushButton::clicked, this, &TemplateDialog::accept);
+                if (id == IDCANCEL)
+                    connect(button, &QPushButton::clicked, this, &TemplateDialog::reject);
+            }
+        }
+    }
+
+    void AttachView(DialogView* view) { m_view = view; }
+    QWidget* Control(int id) const {
+        auto it = m_controls.find(id);
+        return it == m_controls.end() ? nullptr : it->second;
+    }
+
+    void accept() override {
+        bool ok = false;
+        if (m_view) m_host.Guarded([&] { ok = m_handler.OnOK(*m_view); });
+        if (ok && !m_modeless) QDialog::accept();
+    }
+    void reject() override {
+        bool ok = false;
+        if (m_view) m_host.Guarded([&] { ok = m_handler.OnCancel(*m_view); });
+        if (ok && !m_modeless) QDialog::reject();
+    }
+
+  protected:
+    void keyPressEvent(QKeyEvent* e) override {
+        if (IsEnter(e)) {
+            // A focused push button takes Enter; otherwise the default button; otherwise OK.
+            auto* focused = qobject_cast<QPushButton*>(focusWidget());
+            if (focused && focused->isEnabled()) {
+                focused->click();
+                return;
+            }
+            for (auto& [id, w] : m_controls) {
+                auto* b = qobject_cast<QPushButton*>(w);
+                if (b && b->isDefault()) {
+                    if (b->isEnabled()) b->click();
+                    return;
+                }
+            }
+            accept();
+            return;
+        }
+        if (e->key() == Qt::Key_Escape) {
+            reject();
+            return;
+        }
+        QDialog::keyPressEvent(e);
+    }
+
+  private:
+    DialogHandler& m_handler;  // not owned
+    QtHost& m_host;            // not owned
+    const bool m_modeless;
+    DialogView* m_view = nullptr;        // not owned; set before the dialog is shown
+    std::map<int, QWidget*> m_controls;  // children of the client widget
+};
+
+// The DialogView of a template dialog. A modal one writes through at once; a modeless one (the
+// progress window, updated after every received block) stores texts and applies them only
+// just before the host pumps, so a block costs a string copy, not a repaint.
+class QtDialogView : public DialogView {
+  public:
+    // Takes ownership of `dialog` when `owning` (modeless); otherwise it lives on the caller's
+    // stack.
+    QtDialogView(QtHost& host, TemplateDialog* dialog, bool owning)
+        : m_host(host), m_dialog(dialog), m_owning(owning) {
+        m_dialog->AttachView(this);
+        if (m_owning) m_host.RegisterView(this);
+    }
+    ~QtDialogView() override {
+        if (m_owning) {
+            m_host.UnregisterView(this);
+            if (m_dialog) {
+                m_dialog->AttachView(nullptr);
+                delete m_dialog.data();
+            }
+        } else if (m_dialog) {
+            m_dialog->AttachView(nullptr);
+        }
+    }
+
+    void SetItemText(int id, const std::string& text) override {
+        if (!m_owning) {
+            if (QWidget* w = Control(id)) SetWidgetText(w, text);
+            return;
+        }
+        std::string& stored = m_texts[id];
+        if (stored == text && !m_dirty.count(id) && m_applied.count(id)) return;
+        stored = text;
+        m_dirty.insert(id);
+        m_host.ScheduleFlush();
+    }
+    std::string GetItemText(int id) const override {
+        auto it = m_texts.find(id);
+        if (m_owning && it != m_texts.end()) return it->second;
+        QWidget* w = Control(id);
+        return w ? WidgetText(w) : std::string();
+    }
+    void SetCaption(const std::string& text) override {
+        if (m_dialog) m_dialog->setWindowTitle(ToQ(text));
+    }
+    void FocusAndSelectAll(int id) override {
+        QWidget* w = Control(id);
+        if (!w) return;
+        w->setFocus(Qt::OtherFocusReason);
+        if (auto* e = qobject_cast<QLineEdit*>(w)) e->selectAll();
+        if (auto* c = qobject_cast<QComboBox*>(w); c && c->lineEdit()) c->lineEdit()->selectAll();
+        if (auto* m = qobject_cast<QPlainTextEdit*>(w)) m->selectAll();
+    }
+    void SetRange(int id, int lower, int upper) override {
+        if (auto* p = qobject_cast<QProgressBar*>(Control(id))) p->setRange(lower, upper);
+    }
+    int SetPos(int id, int pos) override {
+        auto* p = qobject_cast<QProgressBar*>(Control(id));
+        if (!p) return 0;
+        int previous = p->value();
+        pos = std::clamp(pos, p->minimum(), p->maximum());
+        if (pos != previous) p->setValue(pos);
+        return previous;
+    }
+    int MessageBox(const std::string& text, unsigned type) override {
+        return m_host.ShowMessageBox(m_dialog ? m_dialog.data() : nullptr, text, type);
+    }
+
+    void Flush() {
+        for (int id : m_dirty) {
+            if (QWidget* w = Control(id)) SetWidgetText(w, m_texts[id]);
+            m_applied.insert(id);
+        }
+        m_dirty.clear();
+    }
+    bool Dirty() const { return !m_dirty.empty(); }
+    TemplateDialog* Dialog() const { return m_dialog.data(); }
+
+  private:
+    QWidget* Control(int id) const { return m_dialog ? m_dialog->Control(id) : nullptr; }
+
+    QtHost& m_host;                     // not owned
+    QPointer<TemplateDialog> m_dialog;  // owned when m_owning; null once Qt deleted it
+    const bool m_owning;
+    std::map<int, std::string> m_texts;  // CP932, as last set (modeless only)
+    std::set<int> m_dirty;               // set but not yet shown
+    std::set<int> m_applied;             // shown at least once
+};
+
+}  // namespace qthost
+
+using namespace qthost;
+
+// ---- construction ----
+
+QtHost::QtHost(LogicFactory makeLogic, QWidget* parent)
+    : QDialog(parent, FrameFlags(TemplateOrThrow(IDD_MAIN).style, true)), m_units(DialogFont()) {
+    const DialogTemplate& t = TemplateOrThrow(IDD_MAIN);
+    setFont(DialogFont());
+    setWindowTitle(QString::fromUtf8(t.caption));
+    setWindowIcon(ProgramIcon());
+    setSizeGripEnabled(false);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->setSizeConstraint(QLayout::SetFixedSize);  // fixed frame: the client keeps its size
+    m_menuBar = new QMenuBar(this);
+    m_menuBar->setNativeMenuBar(false);
+    layout->setMenuBar(m_menuBar);
+    m_client = new QWidget(this);
+    layout->addWidget(m_client);
+
+    for (const BuiltControl& b : BuildControls(t, m_client, m_units)) {
+        if (b.tmpl->id == IDC_STATIC) continue;
+        m_controls[b.tmpl->id] = b.widget;
+        if (auto* button = qobject_cast<QPushButton*>(b.widget)) {
+            int id = b.tmpl->id;
+            connect(button, &QPushButton::clicked, this,
+                    [this, id] { logic().OnCommand(id, false); });
+        }
+    }
+    BuildMenu();
+
+    m_logic = makeLogic(*this);
+    if (!m_logic) throw std::invalid_argument("QtHost: the logic factory returned null");
+    m_logic->OnInitDialog();
+}
+
+QtHost::~QtHost() {
+    // Views outliving the window keep a null dialog (QPointer); just forget them.
+    m_views.clear();
+}
+
+void QtHost::BuildMenu() {
+    std::function<void(QMenu*, std::span<const MenuTemplate>)> fill =
+        [&](QMenu* menu, std::span<const MenuTemplate> items) {
+            for (const MenuTemplate& m : items) {
+                if (!m.text) {
+                    menu->addSeparator();
+                } else if (!m.items.empty()) {
+                    fill(menu->addMenu(QString::fromUtf8(m.text)), m.items);
+                } else {
+                    int command = m.command;
+                    QAction* a = menu->addAction(QString::fromUtf8(m.text));
+                    connect(a, &QAction::triggered, this,
+                            [this, command] { logic().OnCommand(command, true); });
+                }
+            }
+        };
+    for (const MenuTemplate& top : MainMenu())
+        fill(m_menuBar->addMenu(QString::fromUtf8(top.text)), top.items);
+}
+
+QWidget* QtHost::control(int id) const {
+    auto it = m_controls.find(id);
+    return it == m_controls.end() ? nullptr : it->second;
+}
+
+QString QtHost::AppName() {
+    return QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
+}
+
+// ---- keyboard and closing ----
+
+void QtHost::keyPressEvent(QKeyEvent* e) {
+    if (!m_enabled) {
+        e->accept();
+        return;
+    }
+    if (IsEnter(e)) {
+        QWidget* focus = focusWidget();
+        if (auto* button = qobject_cast<QPushButton*>(focus)) {
+            if (button->isEnabled()) button->click();
+            return;
+        }
+        QWidget* log = control(IDC_LOG);
+        if (log && focus && (focus == log || log->isAncestorOf(focus)))
+            return;  // the log takes no Enter
+        // Everything else that lets Enter through gives the OK command.
+        if (logic().OnOKCommand()) accept();
+        return;
+    }
+    if (e->key() == Qt::Key_Escape) {
+        reject();
+        return;
+    }
+    QDialog::keyPressEvent(e);
+}
+
+void QtHost::reject() {
+    // A disabled window takes neither Escape nor its close box.
+    if (!m_enabled) return;
+    QDialog::reject();
+}
+
+void QtHost::closeEvent(QCloseEvent* e) {
+    if (!m_enabled) {
+        e->ignore();
+        return;
+    }
+    QDialog::closeEvent(e);
+}
+
+// ---- controls ----
+
+void QtHost::SetDlgItemText(int id, const std::string& text) {
+    if (QWidget* w = control(id)) SetWidgetText(w, text);
+}
+
+std::string QtHost::GetDlgItemText(int id) {
+    QWidget* w = control(id);
+    return w ? WidgetText(w) : std::string();
+}
+
+void QtHost::AddComboItem(int id, const std::string& item) {
+    if (auto* c = qobject_cast<QComboBox*>(control(id))) {
+        // Adding the first item would select it and replace the edit text; keep what is there.
+        QString keep = c->currentText();
+        c->addItem(ToQ(item));
+        c->setCurrentIndex(-1);
+        c->setEditText(keep);
+    }
+}
+
+void QtHost::SetFocus(int id) {
+    if (QWidget* w = control(id)) w->setFocus(Qt::OtherFocusReason);
+}
+
+void QtHost::InvalidateRect(bool /*erase*/) {
+    update();
+}
+
+void QtHost::UpdateWindow() {
+    FlushViews();
+    repaint();
+}
+
+void QtHost::EnableWindow(bool enable) {
+    // Only the client area and the menu: a modeless child window must stay usable while the
+    // main window is disabled (a disabled Qt parent would disable it too).
+    m_enabled = enable;
+    m_client->setEnabled(enable);
+    m_menuBar->setEnabled(enable);
+}
+
+// ---- timers ----
+
+QTimer* QtHost::ArmTimer(unsigned id, int periodMs) {
+    auto* timer = new QTimer(this);
+    timer->setInterval(periodMs);
+    connect(timer, &QTimer::timeout, this, [this, id, timer] { OnTimerFired(id, timer); });
+    timer->start();
+    return timer;
+}
+
+void QtHost::SetTimer(unsigned id, uint32_t elapseMs) {
+    int period = static_cast<int>(std::min<uint32_t>(elapseMs, 0x7FFFFFFF));
+    KillTimer(id);
+    m_timers[id] = ArmTimer(id, period);
+}
+
+void QtHost::KillTimer(unsigned id) {
+    auto it = m_timers.find(id);
+    if (it == m_timers.end()) return;
+    it->second->stop();
+    it->second->deleteLater();  // may be the timer whose handler is running right now
+    m_timers.erase(it);
+}
+
+void QtHost::OnTimerFired(unsigned id, QTimer* fired) {
+    auto it = m_timers.find(id);
+    if (it == m_timers.end() || it->second != fired) return;  // killed or replaced meanwhile
+    // Qt never re-enters a timer's own handler, but the program wants the Win32 behaviour: the
+    // tick fires again inside the download the tick started. So a fresh timer takes over the
+    // id before the logic runs.
+    int period = fired->interval();
+    fired->stop();
+    fired->deleteLater();
+    it->second = ArmTimer(id, period);
+    logic().OnTimerEvent(id);
+}
+
+// ---- message loop ----
+
+void QtHost::PumpMessages() {
+    auto now = std::chrono::steady_clock::now();
+    if (now - m_lastPump < kMinPumpInterval) return;
+    FlushViews();
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    m_lastPump = std::chrono::steady_clock::now();
+}
+
+void QtHost::RegisterView(QtDialogView* view) {
+    m_views.push_back(view);
+}
+
+void QtHost::UnregisterView(QtDialogView* view) {
+    m_views.erase(std::remove(m_views.begin(), m_views.end(), view), m_views.end());
+}
+
+void QtHost::FlushViews() {
+    m_flushScheduled = false;
+    for (QtDialogView* v : m_views) v->Flush();
+}
+
+void QtHost::ScheduleFlush() {
+    if (m_flushScheduled) return;
+    m_flushScheduled = true;
+    QTimer::singleShot(0, this, &QtHost::FlushViews);
+}
+
+// ---- boxes and dialogs ----
+
+int QtHost::RunModal(QDialog& dialog) {
+    if (onModalShown) {
+        QPointer<QDialog> guard(&dialog);
+        QTimer::singleShot(0, &dialog, [this, guard] {
+            if (guard && onModalShown) onModalShown(*guard);
+        });
+    }
+    FlushViews();
+    return dialog.exec();
+}
+
+int QtHost::ShowMessageBox(QWidget* owner, const std::string& text, unsigned type) {
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    if ((type & 0xF0) == MB_ICONSTOP) icon = QMessageBox::Critical;
+    if ((type & 0xF0) == MB_ICONEXCLAMATION) icon = QMessageBox::Warning;
+    QMessageBox box(icon, AppName(), ToQ(text), QMessageBox::Ok, owner ? owner : this);
+    box.setTextFormat(Qt::PlainText);
+    box.setFont(DialogFont());
+    if (type & MB_SYSTEMMODAL) box.setWindowModality(Qt::ApplicationModal);
+    RunModal(box);
+    return IDOK;
+}
+
+int QtHost::MessageBox(const std::string& text, unsigned type) {
+    return ShowMessageBox(this, text, type);
+}
+
+bool QtHost::Guarded(const std::function<void()>& fn) {
+    bool done = false;
+    logic().RunGuarded(
+        [&] {
+            fn();
+            done = true;
+        },
+        false);
+    return done;
+}
+
+bool QtHost::FileDialog(bool open, const std::string& initialPath, std::string& chosenPath) {
+    QFileDialog dlg(this);
+    dlg.setOption(QFileDialog::DontUseNativeDialog);  // a modal loop of ours: timers go on
+    dlg.setFont(DialogFont());
+    dlg.setAcceptMode(open ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave);
+    dlg.setFileMode(open ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+    // The label keeps the classic "*.*", but on this file system that pattern would hide every
+    // name without a dot; the model underneath gets "*". Set before the initial name, which a
+    // save dialog would otherwise rewrite to the filter's suffix.
+    dlg.setNameFilter(ToQ(Str(Sid::FileFilterAll)));
+    auto matchAll = [&dlg] {
+        if (auto* model = dlg.findChild<QFileSystemModel*>())
+            model->setNameFilters({QStringLiteral("*")});
+    };
+    matchAll();
+    connect(&dlg, &QFileDialog::filterSelected, &dlg, matchAll);
+
+    QFileInfo initial(ToQ(initialPath));
+    if (!initialPath.empty()) {
+        if (initial.isDir()) {
+            dlg.setDirectory(initial.absoluteFilePath());
+        } else {
+            dlg.setDirectory(initial.absolutePath());
+            dlg.selectFile(initial.fileName());
+        }
+    }
+    if (RunModal(dlg) != QDialog::Accepted) return false;
+    QStringList files = dlg.selectedFiles();
+    if (files.isEmpty()) return false;
+    chosenPath = FromQ(files.first());
+    return true;
+}
+
+int QtHost::DoModal(int templateId, DialogHandler& handler) {
+    const DialogTemplate& t = TemplateOrThrow(templateId);
+    TemplateDialog dlg(t, handler, *this, /*modeless=*/false, this);
+    QtDialogView view(*this, &dlg, /*owning=*/false);
+    if (!Guarded([&] { handler.OnInitDialog(view); })) return IDCANCEL;
+    return RunModal(dlg) == QDialog::Accepted ? IDOK : IDCANCEL;
+}
+
+std::unique_ptr<DialogView> QtHost::CreateModeless(int templateId, DialogHandler& handler) {
+    const DialogTemplate* t = FindTemplate(templateId);
+    if (!t) return nullptr;
+    auto* dlg = new TemplateDialog(*t, handler, *this, /*modeless=*/true, this);
+    auto view = std::make_unique<QtDialogView>(*this, dlg, /*owning=*/true);
+    handler.OnInitDialog(*view);
+    view->Flush();
+    dlg->move(m_client->mapToGlobal(QPoint(0, 0)));
+    dlg->show();
+    return view;
+}
+
+// ---- runtime ----
+
+int64_t QtHost::Now() {
+    return static_cast<int64_t>(std::time(nullptr));
+}
+
+void QtHost::ExitProcess(int status) {
+    std::exit(status);
+}

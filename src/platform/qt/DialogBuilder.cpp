@@ -1,0 +1,164 @@
+#include "platform/qt/DialogBuilder.h"
+
+#include <QComboBox>
+#include <QFontMetrics>
+#include <QIcon>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QString>
+#include <algorithm>
+
+namespace qthost {
+
+QFont DialogFont() {
+    QFont f;
+    f.setFamilies({QStringLiteral("IPAPGothic"), QStringLiteral("Noto Sans CJK JP")});
+    f.setPointSize(9);
+    f.setStyleHint(QFont::SansSerif);
+    return f;
+}
+
+QIcon ProgramIcon() {
+    QIcon icon;
+    for (int size : {16, 32, 48, 64, 128, 256})
+        icon.addFile(QStringLiteral(":/icons/pomvex-%1.png").arg(size), QSize(size, size));
+    icon.addFile(QStringLiteral(":/icons/pomvex.svg"));
+    return icon;
+}
+
+DialogUnits::DialogUnits(const QFont& font) {
+    QFontMetrics fm(font);
+    // The windowing system's own rule: half the width of the 52 letters over 26, rounded.
+    int width = fm.horizontalAdvance(
+        QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+    m_cx = (width / 26 + 1) / 2;
+    m_cy = fm.height();
+    if (m_cx <= 0) m_cx = 6;
+    if (m_cy <= 0) m_cy = 12;
+}
+
+int DialogUnits::X(int dlu) const {
+    return (dlu * m_cx + 2) / 4;
+}
+int DialogUnits::Y(int dlu) const {
+    return (dlu * m_cy + 4) / 8;
+}
+
+QRect DialogUnits::ControlRect(const ControlTemplate& c) const {
+    int h = c.kind == Kind::ComboDropDown ? kComboClosedDlu : c.h;
+    return Rect(c.x, c.y, c.w, h);
+}
+
+namespace {
+
+Qt::Alignment TextAlignment(unsigned flags) {
+    Qt::Alignment h = Qt::AlignLeft;
+    if (flags & CenterText) h = Qt::AlignHCenter;
+    if (flags & RightText) h = Qt::AlignRight;
+    return h | ((flags & CenterV) ? Qt::AlignVCenter : Qt::AlignTop);
+}
+
+QWidget* Make(const ControlTemplate& c, QWidget* client, const DialogUnits& units) {
+    const QString text = QString::fromUtf8(c.text);
+    const bool tab = c.flags & TabStop;
+    switch (c.kind) {
+        case Kind::Static: {
+            auto* w = new QLabel(text, client);
+            w->setTextFormat(Qt::PlainText);  // '&' and '<' are shown as they stand
+            w->setAlignment(TextAlignment(c.flags));
+            // A vertically centred label is one line; the others wrap like a left static does.
+            w->setWordWrap(!(c.flags & CenterV));
+            return w;
+        }
+        case Kind::StaticIcon: {
+            auto* w = new QLabel(client);
+            QRect r = units.ControlRect(c);
+            int side = std::min(r.width(), r.height());
+            w->setPixmap(ProgramIcon().pixmap(QSize(side, side)));
+            w->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+            return w;
+        }
+        case Kind::Edit: {
+            auto* w = new QLineEdit(text, client);
+            w->setReadOnly(c.flags & ReadOnly);
+            w->setFrame(c.flags & Border);
+            w->setAlignment(((c.flags & CenterText) ? Qt::AlignHCenter : Qt::AlignLeft) |
+                            Qt::AlignVCenter);
+            w->setMaxLength(0x7FFFFFFF);
+            // A read-only box can still take the focus by mouse, but Tab passes it by.
+            w->setFocusPolicy(tab ? Qt::StrongFocus : Qt::ClickFocus);
+            return w;
+        }
+        case Kind::MultiEdit: {
+            auto* w = new QPlainTextEdit(text, client);
+            w->setReadOnly(c.flags & ReadOnly);
+            w->setLineWrapMode(QPlainTextEdit::NoWrap);
+            w->setWordWrapMode(QTextOption::NoWrap);
+            w->setVerticalScrollBarPolicy((c.flags & VScroll) ? Qt::ScrollBarAlwaysOn
+                                                              : Qt::ScrollBarAlwaysOff);
+            w->setHorizontalScrollBarPolicy((c.flags & HScroll) ? Qt::ScrollBarAlwaysOn
+                                                                : Qt::ScrollBarAlwaysOff);
+            w->setFrameShape((c.flags & Border) ? QFrame::StyledPanel : QFrame::NoFrame);
+            w->setTabChangesFocus(true);  // Tab moves on as everywhere else in a dialog
+            w->setFocusPolicy(tab ? Qt::StrongFocus : Qt::ClickFocus);
+            if (c.flags & ReadOnly)  // keyboard selection still works in a read-only box
+                w->setTextInteractionFlags(Qt::TextSelectableByMouse |
+                                           Qt::TextSelectableByKeyboard);
+            return w;
+        }
+        case Kind::PushButton: {
+            auto* w = new QPushButton(text, client);
+            // Enter is the window's business (see the hosts' key handling), never Qt's.
+            w->setAutoDefault(false);
+            w->setDefault(c.flags & DefPush);
+            w->setFocusPolicy(tab ? Qt::StrongFocus : Qt::ClickFocus);
+            return w;
+        }
+        case Kind::ComboDropDown: {
+            auto* w = new QComboBox(client);
+            w->setEditable(true);
+            w->setInsertPolicy(QComboBox::NoInsert);
+            w->setCompleter(nullptr);  // typed text stays exactly as typed
+            w->setDuplicatesEnabled(true);
+            // The dropped-down height of the template, in rows of the dialog font.
+            int rows = (c.h - kComboClosedDlu) / 8;
+            w->setMaxVisibleItems(std::max(1, rows));
+            w->setFocusPolicy(tab ? Qt::StrongFocus : Qt::ClickFocus);
+            return w;
+        }
+        case Kind::ProgressBar: {
+            auto* w = new QProgressBar(client);
+            w->setTextVisible(false);
+            w->setRange(0, 100);
+            w->setValue(0);
+            return w;
+        }
+    }
+    return new QWidget(client);
+}
+
+}  // namespace
+
+std::vector<BuiltControl> BuildControls(const DialogTemplate& t, QWidget* client,
+                                        const DialogUnits& units) {
+    client->setFixedSize(units.Size(t.w, t.h));
+    std::vector<BuiltControl> built;
+    built.reserve(t.controls.size());
+    QWidget* previousTab = nullptr;
+    for (const ControlTemplate& c : t.controls) {
+        QWidget* w = Make(c, client, units);
+        w->setGeometry(units.ControlRect(c));
+        if (c.id != IDC_STATIC) w->setObjectName(QStringLiteral("ctl%1").arg(c.id));
+        if (c.flags & TabStop) {
+            if (previousTab) QWidget::setTabOrder(previousTab, w);
+            previousTab = w;
+        }
+        built.push_back({&c, w});
+    }
+    return built;
+}
+
+}  // namespace qthost

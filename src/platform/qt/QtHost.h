@@ -1,0 +1,107 @@
+// The real Host: the main window as a Qt dialog built from IDD_MAIN, its timers, boxes, file
+// dialogs and template dialogs. The widget owns the logic and only forwards events to it.
+#pragma once
+
+#include <QDialog>
+#include <chrono>
+#include <functional>
+#include <map>
+#include <memory>
+#include <vector>
+
+#include "platform/Host.h"
+#include "platform/qt/DialogBuilder.h"
+#include "ui/PomvexDlg.h"
+
+class QMenuBar;
+class QTimer;
+
+namespace qthost {
+class QtDialogView;
+}
+
+class QtHost : public QDialog, public Host {
+    Q_OBJECT
+  public:
+    using LogicFactory = std::function<std::unique_ptr<CPomvexDlg>(Host&)>;
+
+    // Builds the window from IDD_MAIN, makes the logic with `makeLogic(*this)` and runs its
+    // OnInitDialog. The window is not shown yet.
+    // REQUIRES: a QApplication exists; makeLogic returns a non-null logic object.
+    explicit QtHost(LogicFactory makeLogic, QWidget* parent = nullptr);
+    ~QtHost() override;
+
+    // The logic object; owned by this window, lives as long as it.
+    CPomvexDlg& logic() { return *m_logic; }
+    // Control `id` of the main window (nullptr when there is none). For tests.
+    QWidget* control(int id) const;
+    // The area the template is laid out in (below the menu bar). For tests.
+    QWidget* client() const { return m_client; }
+    const qthost::DialogUnits& units() const { return m_units; }
+
+    // Test hook: called once for every modal box or dialog this host runs (message boxes, file
+    // dialogs, template dialogs), from inside its modal loop just after it is shown. The hook
+    // may inspect it and close it; when unset, the box waits for the user.
+    std::function<void(QDialog&)> onModalShown;
+
+    // ---- Host ----
+    void SetDlgItemText(int id, const std::string& text) override;
+    std::string GetDlgItemText(int id) override;
+    void AddComboItem(int id, const std::string& item) override;
+    void SetFocus(int id) override;
+    void InvalidateRect(bool erase) override;
+    void UpdateWindow() override;
+    void EnableWindow(bool enable) override;
+    bool IsWindowEnabled() const override { return m_enabled; }
+    void SetTimer(unsigned id, uint32_t elapseMs) override;
+    void KillTimer(unsigned id) override;
+    void PumpMessages() override;
+    int MessageBox(const std::string& text, unsigned type) override;
+    bool FileDialog(bool open, const std::string& initialPath, std::string& chosenPath) override;
+    int DoModal(int templateId, DialogHandler& handler) override;
+    std::unique_ptr<DialogView> CreateModeless(int templateId, DialogHandler& handler) override;
+    int64_t Now() override;
+    [[noreturn]] void ExitProcess(int status) override;
+
+    // ---- for the template dialogs of this host ----
+    // Runs a modal Qt dialog the way every modal loop of the program runs: timers go on, the
+    // test hook sees it. Returns exec()'s result.
+    int RunModal(QDialog& dialog);
+    // A message box owned by `owner` with the application name as caption.
+    int ShowMessageBox(QWidget* owner, const std::string& text, unsigned type);
+    // Runs `fn` under the logic's error wrapper; false when it failed.
+    bool Guarded(const std::function<void()>& fn);
+    // Modeless views register while they live, so pumping can apply their stored texts.
+    void RegisterView(qthost::QtDialogView* view);
+    void UnregisterView(qthost::QtDialogView* view);
+    // Applies every modeless view's stored texts now.
+    void FlushViews();
+    // Applies them at the next pass of the event loop at the latest (once per burst of texts).
+    void ScheduleFlush();
+    // The application name: the executable's name without extension.
+    static QString AppName();
+
+  public slots:
+    void reject() override;
+
+  protected:
+    void keyPressEvent(QKeyEvent* e) override;
+    void closeEvent(QCloseEvent* e) override;
+
+  private:
+    void BuildMenu();
+    void OnTimerFired(unsigned id, QTimer* fired);
+    QTimer* ArmTimer(unsigned id, int periodMs);
+
+    qthost::DialogUnits m_units;
+    QMenuBar* m_menuBar = nullptr;               // owned by this window
+    QWidget* m_client = nullptr;                 // owned by this window; parent of every control
+    std::map<int, QWidget*> m_controls;          // children of m_client
+    std::map<unsigned, QTimer*> m_timers;        // children of this window, one per running id
+    std::vector<qthost::QtDialogView*> m_views;  // live modeless views, not owned
+    bool m_flushScheduled = false;
+    bool m_enabled = true;
+    std::chrono::steady_clock::time_point m_lastPump{};
+    std::unique_ptr<CPomvexDlg>
+        m_logic;  // declared last: built after, destroyed before the widgets
+};
