@@ -18,6 +18,7 @@
 #include "fake/FakeHost.h"
 #include "platform/Exceptions.h"
 #include "platform/Internet.h"
+#include "platform/Text.h"
 #include "resources/Resource.h"
 #include "ui/PomvexDlg.h"
 
@@ -31,6 +32,18 @@ class NoInternet : public InternetClient {
         throw CInternetException(0, "");
     }
 };
+
+// CP932 bytes of a UTF-8 literal of the test source.
+inline std::string Sj(const char* utf8) {
+    return text::Utf8ToCp932(utf8).value();
+}
+
+// The clock text of the tick at 2026-11-<day> hh:mm:ss (UTC): "11月28日", U+3000, a space, time.
+inline std::string ClockAt(int hh, int mm, int ss, int day = 28) {
+    char buf[64];
+    snprintf(buf, sizeof buf, "11月%02d日　 %02d:%02d:%02d", day, hh, mm, ss);
+    return Sj(buf);
+}
 
 // nullopt when the file does not exist.
 inline std::optional<std::string> ReadFileBytes(const std::string& path) {
