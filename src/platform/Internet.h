@@ -10,6 +10,10 @@
 
 #include "platform/Exceptions.h"
 
+// CInternetException code of an open that the server answered with an HTTP status of 400 or
+// above (the text names the status). Download treats it as a refusal, not a broken connection.
+inline constexpr uint32_t INTERNET_ERROR_HTTP_STATUS = 40000;
+
 // One opened URL. Owned by the caller of OpenURL; must not outlive its session.
 class CInternetFile {
 public:

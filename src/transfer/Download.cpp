@@ -44,13 +44,34 @@ void CPomvexDlg::DownloadItem(int index) {
     m_host.SetDlgItemText(IDC_LOG, display);
     m_host.InvalidateRect(true);
 
+    // A refusal ends the item normally: nothing is written, the batch goes on.
+    auto refuse = [&] {
+        session->Close();
+        m_strLog += Str(Sid::LogRefused);
+        display += Str(Sid::LogRefused);
+        m_bReady = 1;
+        m_bIdle = 1;
+        m_host.SetDlgItemText(IDC_LOG, display);
+        m_host.InvalidateRect(true);
+        m_host.UpdateWindow();
+        if (m_strJobs[index + 1].empty()) {
+            SaveLog();
+            m_host.SetDlgItemText(IDC_LOG, m_strLog);
+        }
+    };
+
     std::unique_ptr<CInternetFile> file;
+    bool httpError = false;
     try {
         file = session->OpenURL(url);
-    } catch (const CInternetException&) {
-        file.reset();
+    } catch (const CInternetException& e) {
+        httpError = e.m_dwError == INTERNET_ERROR_HTTP_STATUS;
     } catch (const CFileException&) {
-        file.reset();
+    }
+    if (httpError) {
+        // An error page is not the resource the user asked for.
+        refuse();
+        return;
     }
     if (!file) {
         session->Close();
@@ -67,18 +88,7 @@ void CPomvexDlg::DownloadItem(int index) {
     size_t count = file->Read(block, kBlockSize);
     if (count < kAcceptBytes) {
         file->Close();
-        session->Close();
-        m_strLog += Str(Sid::LogRefused);
-        display += Str(Sid::LogRefused);
-        m_bReady = 1;
-        m_bIdle = 1;
-        m_host.SetDlgItemText(IDC_LOG, display);
-        m_host.InvalidateRect(true);
-        m_host.UpdateWindow();
-        if (m_strJobs[index + 1].empty()) {
-            SaveLog();
-            m_host.SetDlgItemText(IDC_LOG, m_strLog);
-        }
+        refuse();
         return;
     }
 

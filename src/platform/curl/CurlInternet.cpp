@@ -27,6 +27,7 @@ using Clock = std::chrono::steady_clock;
 // curl's texts are ASCII, which is already CP932.
 [[noreturn]] void ThrowCurl(CURLcode code, const char* errorBuffer) {
     std::string text = (errorBuffer && *errorBuffer) ? errorBuffer : curl_easy_strerror(code);
+    if (code == CURLE_HTTP_RETURNED_ERROR) throw CInternetException(INTERNET_ERROR_HTTP_STATUS, text);
     throw CInternetException(static_cast<uint32_t>(code), text);
 }
 
