@@ -47,14 +47,15 @@ TEST(FileNameOfUrlPath, Table) {
         {"only the first 259 bytes count", "/" + std::string(257, 'x') + "/tail", ""},
         {"name cut to 255 bytes", "/" + std::string(300, 'n'), std::string(255, 'n')},
         {"cut never splits a character", "/" + a254 + hyo, a254},
-        {"255 with a double-byte end fits", "/" + std::string(253, 'a') + hyo, std::string(253, 'a') + hyo},
+        {"255 with a double-byte end fits", "/" + std::string(253, 'a') + hyo,
+         std::string(253, 'a') + hyo},
         {"a lead byte cut off at byte 259 is dropped", std::string(258, '/') + hyo, ""},
         {"a lead byte cut off after a name", std::string(250, '/') + "abcdefgh" + hyo, "abcdefgh"},
     };
     for (const Case& c : cases) {
         std::string got = FileNameOfUrlPath(c.path);
-        EXPECT_EQ(got, c.want) << c.what << "\n  input: " << Hex(c.path) << "\n  got:   " << Hex(got)
-                               << "\n  want:  " << Hex(c.want);
+        EXPECT_EQ(got, c.want) << c.what << "\n  input: " << Hex(c.path)
+                               << "\n  got:   " << Hex(got) << "\n  want:  " << Hex(c.want);
     }
 }
 

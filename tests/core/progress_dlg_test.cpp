@@ -38,7 +38,8 @@ TEST(ProgressDlg, ValueTextIsRawValueAndSetOnlyWhenChanged) {
     EXPECT_EQ(dlg.SetPos(0), 0);
     EXPECT_EQ(view.texts[IDC_PROGDLG_PERCENT], "0 ");
     EXPECT_EQ(dlg.SetPos(0), 0);
-    EXPECT_EQ(view.setTextCount[IDC_PROGDLG_PERCENT], 1) << "an unchanged value must not be set again";
+    EXPECT_EQ(view.setTextCount[IDC_PROGDLG_PERCENT], 1)
+        << "an unchanged value must not be set again";
 
     EXPECT_EQ(dlg.SetPos(30000), 0);
     EXPECT_EQ(view.pos[IDC_PROGDLG_PROGRESS], 20480) << "the bar clamps";

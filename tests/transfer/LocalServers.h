@@ -1,0 +1,188 @@
+// Servers the transfer tests start themselves, all on 127.0.0.1, and small file helpers.
+#pragma once
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <initializer_list>
+#include <iterator>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+extern char** environ;
+
+namespace testsrv {
+
+// Nothing may leave the machine: no proxy variable may send a request elsewhere.
+inline void ClearProxyEnvironment() {
+    for (const char* v :
+         {"http_proxy", "https_proxy", "ftp_proxy", "all_proxy", "no_proxy", "HTTP_PROXY",
+          "HTTPS_PROXY", "FTP_PROXY", "ALL_PROXY", "NO_PROXY", "SSL_CERT_FILE", "SSL_CERT_DIR"})
+        unsetenv(v);
+}
+
+// A fresh folder under the system temp folder, removed with its contents at the end.
+class TempDir {
+  public:
+    TempDir() {
+        std::string tmpl = (std::filesystem::temp_directory_path() / "pomvex-xfer-XXXXXX").string();
+        if (!mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
+        m_path = tmpl;
+    }
+    ~TempDir() {
+        std::error_code ec;
+        std::filesystem::remove_all(m_path, ec);
+    }
+    const std::string& path() const { return m_path; }
+    std::string operator/(const std::string& name) const { return m_path + "/" + name; }
+
+  private:
+    std::string m_path;
+};
+
+inline void WriteBytes(const std::string& path, const std::string& bytes) {
+    std::ofstream f(path, std::ios::binary | std::ios::trunc);
+    f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+// The file's bytes, or "<missing>" when it cannot be read.
+inline std::string ReadBytes(const std::string& path) {
+    std::ifstream f(path, std::ios::binary);
+    if (!f) return "<missing>";
+    return std::string(std::istreambuf_iterator<char>(f), {});
+}
+
+// Bytes that catch offset mistakes: no period of 1024 and every byte value, CR and LF included.
+inline std::string Pattern(size_t n, unsigned seed = 1) {
+    std::string s(n, '\0');
+    uint32_t x = seed * 2654435761u + 12345u;
+    for (size_t i = 0; i < n; ++i) {
+        x = x * 1103515245u + 12345u;
+        s[i] = static_cast<char>(x >> 16);
+    }
+    return s;
+}
+
+// The byte pattern the HTTP server generates for its /status, /short, /close-mid, /slow routes.
+inline std::string ServerPattern(size_t n) {
+    std::string s(n, '\0');
+    for (size_t i = 0; i < n; ++i) s[i] = static_cast<char>((i * 7 + (i >> 10)) & 0xFF);
+    return s;
+}
+
+// A Python server process from POMVEX_TEST_SERVERS_DIR. It prints its port first, and ends
+// when its stdin is closed.
+class ServerProcess {
+  public:
+    ServerProcess(const std::string& script, const std::vector<std::string>& args) {
+        int in[2], out[2];
+        if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0)
+            throw std::runtime_error("pipe");
+        posix_spawn_file_actions_t fa;
+        posix_spawn_file_actions_init(&fa);
+        posix_spawn_file_actions_adddup2(&fa, in[0], 0);
+        posix_spawn_file_actions_adddup2(&fa, out[1], 1);
+        std::string path = std::string(POMVEX_TEST_SERVERS_DIR) + "/" + script;
+        std::vector<std::string> all = {"/usr/bin/python3", path};
+        all.insert(all.end(), args.begin(), args.end());
+        std::vector<char*> argv;
+        for (auto& a : all) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        int rc = posix_spawn(&m_pid, argv[0], &fa, nullptr, argv.data(), environ);
+        posix_spawn_file_actions_destroy(&fa);
+        close(in[0]);
+        close(out[1]);
+        m_stdin = in[1];
+        if (rc != 0) {
+            close(out[0]);
+            throw std::runtime_error("cannot start " + path);
+        }
+        std::string line;
+        char c;
+        while (read(out[0], &c, 1) == 1 && c != '\n') line += c;
+        close(out[0]);
+        m_port = std::atoi(line.c_str());
+        if (m_port <= 0)
+            throw std::runtime_error(script + " did not report a port: '" + line + "'");
+    }
+    ~ServerProcess() {
+        close(m_stdin);
+        for (int i = 0; i < 100; ++i) {
+            if (waitpid(m_pid, nullptr, WNOHANG) == m_pid) return;
+            usleep(20000);
+        }
+        kill(m_pid, SIGKILL);
+        waitpid(m_pid, nullptr, 0);
+    }
+    int port() const { return m_port; }
+
+  private:
+    pid_t m_pid = -1;
+    int m_stdin = -1;
+    int m_port = 0;
+};
+
+// A self-signed certificate for 127.0.0.1 and localhost, made now by openssl.
+// Returns false when openssl is missing.
+inline bool MakeSelfSignedCert(const std::string& certPath, const std::string& keyPath) {
+    std::string cmd =
+        "openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj /CN=localhost"
+        " -addext subjectAltName=IP:127.0.0.1,DNS:localhost -keyout '" +
+        keyPath + "' -out '" + certPath + "' >/dev/null 2>&1";
+    return std::system(cmd.c_str()) == 0;
+}
+
+// A port on 127.0.0.1 where nothing listens: bound, then released.
+inline int UnusedPort() {
+    int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof a;
+    bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+    close(fd);
+    return ntohs(a.sin_port);
+}
+
+}  // namespace testsrv
+
+namespace testsrv {
+
+// One HTTP and one FTP server per test program, both serving the same folder.
+struct SharedServers {
+    TempDir root;
+    ServerProcess http{"http_server.py", {root.path()}};
+    ServerProcess ftp{"ftp_server.py", {root.path()}};
+
+    std::string Http(const std::string& path) const {
+        return "http://127.0.0.1:" + std::to_string(http.port()) + path;
+    }
+    std::string Ftp(const std::string& path) const {
+        return "ftp://127.0.0.1:" + std::to_string(ftp.port()) + path;
+    }
+    // Puts `bytes` in the served folder; returns its HTTP URL.
+    std::string Serve(const std::string& name, const std::string& bytes) {
+        WriteBytes(root / name, bytes);
+        return Http("/files/" + name);
+    }
+};
+
+inline SharedServers& Servers() {
+    static SharedServers servers;
+    return servers;
+}
+
+}  // namespace testsrv

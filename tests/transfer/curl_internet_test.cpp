@@ -1,0 +1,172 @@
+// The curl layer on its own: what a reader sees, byte for byte, against local servers.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <memory>
+#include <string>
+
+#include "platform/curl/CurlInternet.h"
+#include "transfer/LocalServers.h"
+
+namespace {
+
+using testsrv::Servers;
+
+class CurlInternetTest : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() { testsrv::ClearProxyEnvironment(); }
+    void SetUp() override { m_saved = curlnet::CurrentLimits(); }
+    void TearDown() override { curlnet::CurrentLimits() = m_saved; }
+
+    std::unique_ptr<CInternetFile> Open(const std::string& url) {
+        m_session = m_client.OpenSession("My Session");
+        return m_session->OpenURL(url);
+    }
+
+    // Reads the way the download does: one block, rewind, then 1024-byte blocks to the end.
+    static std::string ReadLikeDownload(CInternetFile& f, size_t readBeforeRewind = 1024) {
+        std::string first(readBeforeRewind, '\0');
+        size_t got = 0;
+        while (got < readBeforeRewind) {
+            size_t n = f.Read(first.data() + got, std::min<size_t>(1024, readBeforeRewind - got));
+            if (n == 0) break;
+            got += n;
+        }
+        f.SeekToBegin();
+        std::string all;
+        char block[1024];
+        while (size_t n = f.Read(block, sizeof block)) all.append(block, n);
+        return all;
+    }
+
+    CurlInternetClient m_client;
+    std::unique_ptr<CInternetSession> m_session;
+    curlnet::Limits m_saved;
+};
+
+TEST_F(CurlInternetTest, RewindDeliversEveryByteOnceForAnySize) {
+    struct Case {
+        size_t size;
+        size_t readBeforeRewind;
+        size_t bufferBytes;
+    };
+    const Case cases[] = {
+        {0, 1024, 1 << 20},
+        {1, 1024, 1 << 20},
+        {1024, 1024, 1 << 20},
+        {1025, 1024, 1 << 20},
+        {5 << 20, 1024, 1 << 20},
+        // A small buffer makes the transfer pause and resume many times.
+        {5 << 20, 1024, 16 * 1024},
+        // More read before the rewind than the buffer keeps: the rewind fetches again.
+        {3 << 20, 200 * 1024, 64 * 1024},
+    };
+    for (const Case& c : cases) {
+        curlnet::CurrentLimits().bufferBytes = c.bufferBytes;
+        curlnet::CurrentLimits().receiveChunkBytes = 16 * 1024;
+        std::string name = "r" + std::to_string(c.size) + ".bin";
+        std::string want = testsrv::Pattern(c.size, static_cast<unsigned>(c.size));
+        std::string url = Servers().Serve(name, want);
+        auto f = Open(url);
+        std::string got = ReadLikeDownload(*f, c.readBeforeRewind);
+        EXPECT_TRUE(got == want) << url << " buffer " << c.bufferBytes << ": got " << got.size()
+                                 << " bytes, want " << want.size()
+                                 << " (same size: " << (got.size() == want.size()) << ")";
+        EXPECT_EQ(f->GetFileName(), name);
+        f->Close();
+        f->Close();  // twice is allowed
+    }
+}
+
+TEST_F(CurlInternetTest, FailuresOfTheOpen) {
+    struct Case {
+        const char* what;
+        std::string url;
+        uint32_t code;  // 0: any code
+    };
+    const Case cases[] = {
+        {"HTTP 404", Servers().Http("/status/404/2000"), INTERNET_ERROR_HTTP_STATUS},
+        {"HTTP 500", Servers().Http("/status/500/10"), INTERNET_ERROR_HTTP_STATUS},
+        {"redirect to a local file", Servers().Http("/redirect?to=file:///etc/passwd"), 0},
+        {"redirect to ftp", Servers().Http("/redirect?to=" + Servers().Ftp("/x")), 0},
+        {"unknown host", "http://no-such-host.invalid/a.zip", 0},
+        {"nothing listens", "http://127.0.0.1:" + std::to_string(testsrv::UnusedPort()) + "/a", 0},
+        {"missing FTP file", Servers().Ftp("/no-such-file.bin"), 0},
+        {"scheme not served", "mailto:someone@example.invalid", 0},
+        {"no scheme", "127.0.0.1/a.zip", 0},
+    };
+    for (const Case& c : cases) {
+        try {
+            Open(c.url);
+            ADD_FAILURE() << c.what << ": " << c.url << " opened";
+        } catch (const CInternetException& e) {
+            if (c.code != 0) {
+                EXPECT_EQ(e.m_dwError, c.code) << c.what << ": " << e.m_strText;
+            }
+            EXPECT_FALSE(e.GetErrorMessage().empty()) << c.what;
+        } catch (const std::exception& e) {
+            ADD_FAILURE() << c.what << ": wrong exception " << e.what();
+        }
+    }
+}
+
+TEST_F(CurlInternetTest, RedirectFollowedButNameFromTheGivenUrl) {
+    std::string want = testsrv::Pattern(3000, 7);
+    std::string target = Servers().Serve("target.bin", want);
+    auto f = Open(Servers().Http("/redirect?to=" + target));
+    EXPECT_TRUE(ReadLikeDownload(*f) == want);
+    // The query stays in the path the name is taken from.
+    EXPECT_EQ(f->GetFileName(), "target.bin");
+    auto g = Open(Servers().Http("/status/200/5?x=1"));
+    EXPECT_EQ(g->GetFileName(), "5?x=1");
+}
+
+TEST_F(CurlInternetTest, FileUrlIsReadFromDiskByteForByte) {
+    testsrv::TempDir dir;
+    std::string want = "a\r\nb\nc\r\r\n" + testsrv::Pattern(300000, 3);
+    testsrv::WriteBytes(dir / "local file.bin", want);
+    auto f = Open("file://" + dir.path() + "/local%20file.bin");
+    EXPECT_EQ(f->QueryDataAvailable(), want.size());
+    EXPECT_TRUE(ReadLikeDownload(*f) == want);
+    EXPECT_EQ(f->GetFileName(), "local%20file.bin");
+    EXPECT_THROW(Open("file://" + dir.path() + "/missing.bin"), CFileException);
+}
+
+TEST_F(CurlInternetTest, BytesAvailableIsWhatIsBuffered) {
+    std::string url = Servers().Serve("avail.bin", testsrv::Pattern(1024));
+    auto f = Open(url);
+    char block[1024];
+    EXPECT_EQ(f->Read(block, sizeof block), 1024u);
+    EXPECT_EQ(f->QueryDataAvailable(), 0u)
+        << "a resource the first read takes whole leaves nothing";
+}
+
+TEST_F(CurlInternetTest, BrokenBodiesFailTheReadAfterTheBytesThatArrived) {
+    for (const std::string path : {"/short/200000", "/close-mid/200000"}) {
+        auto f = Open(Servers().Http(path));
+        std::string got;
+        char block[1024];
+        try {
+            while (size_t n = f->Read(block, sizeof block)) got.append(block, n);
+            ADD_FAILURE() << path << ": read to a normal end with " << got.size() << " bytes";
+        } catch (const CInternetException& e) {
+            EXPECT_FALSE(e.m_strText.empty()) << path;
+        }
+        std::string sent = testsrv::ServerPattern(path == "/short/200000" ? 199900 : 100000);
+        EXPECT_TRUE(got == sent) << path << ": got " << got.size() << " bytes, sent "
+                                 << sent.size();
+    }
+}
+
+TEST_F(CurlInternetTest, SilentServerEndsTheReadAfterTheStallLimit) {
+    curlnet::CurrentLimits().stallTimeoutMs = 400;
+    auto f = Open(Servers().Http("/slow/4096/3000"));
+    char block[1024];
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(f->Read(block, sizeof block), 1024u);
+    EXPECT_THROW(f->Read(block, sizeof block), CInternetException);
+    auto waited = std::chrono::steady_clock::now() - start;
+    EXPECT_LT(waited, std::chrono::milliseconds(2500));
+}
+
+}  // namespace
