@@ -1,0 +1,332 @@
+// DownloadItem and CheckItem: the real curl layer and local servers, the fake host as window.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+#include "fake/FakeHost.h"
+#include "platform/Text.h"
+#include "platform/curl/CurlInternet.h"
+#include "resources/Resource.h"
+#include "transfer/LocalServers.h"
+#include "ui/PomvexDlg.h"
+
+namespace {
+
+using testsrv::ReadBytes;
+using testsrv::Servers;
+
+// CP932 bytes of a UTF-8 literal.
+std::string J(const char* utf8) {
+    return text::Utf8ToCp932(utf8).value();
+}
+
+// Readable form of CP932 bytes for failure messages.
+std::string U(const std::string& cp932) {
+    return text::Cp932ToUtf8(cp932);
+}
+
+const std::string kClock = "CLOCK";
+
+class TransferTest : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() { testsrv::ClearProxyEnvironment(); }
+
+    void SetUp() override {
+        setenv("POMVEX_HOME", m_home.path().c_str(), 1);
+        m_dlg = std::make_unique<CPomvexDlg>(m_host, m_client);
+        m_dlg->m_strClock = kClock;
+        m_host.texts[IDC_SAVE_DIR] = m_save.path() + "/";
+    }
+
+    // Runs one job as the tick would start it: entry 1, with `next` as entry 2.
+    void Run(const std::string& url, bool download = true, const std::string& next = "next") {
+        m_dlg->m_strJobs[1] = url;
+        m_dlg->m_strJobs[2] = next;
+        m_dlg->m_nCursor = 2;
+        m_dlg->m_bReady = 0;
+        m_dlg->m_bIdle = 1;
+        m_dlg->RunGuarded([&] { download ? m_dlg->DownloadItem(1) : m_dlg->CheckItem(1); }, false);
+    }
+
+    std::string Announce(const std::string& url) const {
+        return kClock + "\r\n" + url + J("をDLします\r\n");
+    }
+    std::string SaveTo(const std::string& path) const { return J("保存先 ") + path + "\r\n"; }
+    std::string Done() const { return kClock + "   " + J("DL終了しました\r\n"); }
+    std::string Refused() const {
+        return J(
+            "要求された URL "
+            "がないか、1Kバイト以下のファイルです\r\nファイルをDLできませんでした\r\n");
+    }
+    std::string ConnectFailed() const { return J("接続に失敗しました\r\n"); }
+    std::string LogBox() { return m_host.texts[IDC_LOG]; }
+    bool LogFileWritten() const { return ReadBytes(m_home / "Pomvex.log") != "<missing>"; }
+
+    // The ends where no error reached the window: fields as the item left them.
+    void ExpectFields(int ready, int idle, const std::string& what) {
+        EXPECT_EQ(m_dlg->m_bReady, ready) << what;
+        EXPECT_EQ(m_dlg->m_bIdle, idle) << what;
+        EXPECT_TRUE(m_host.enabled) << what << ": main window left disabled";
+        EXPECT_TRUE(m_host.modeless.empty()) << what << ": progress window left open";
+        EXPECT_FALSE(m_host.TimerRunning(TIMER_RATE)) << what << ": rate timer left running";
+    }
+
+    testsrv::TempDir m_home, m_save;
+    FakeHost m_host;
+    CurlInternetClient m_client;
+    std::unique_ptr<CPomvexDlg> m_dlg;
+};
+
+TEST_F(TransferTest, FirstReadDecidesAndAcceptedFilesArriveWhole) {
+    struct Case {
+        size_t size;
+        bool accepted;
+    };
+    for (const Case& c : {Case{0, false}, Case{999, false}, Case{1000, true}, Case{1024, true},
+                          Case{1025, true}, Case{5 << 20, true}}) {
+        SCOPED_TRACE("size " + std::to_string(c.size));
+        m_dlg->m_strLog.clear();
+        m_host.boxes.clear();
+        std::string name = "d" + std::to_string(c.size) + ".bin";
+        std::string want = testsrv::Pattern(c.size, static_cast<unsigned>(c.size) + 11);
+        std::string url = Servers().Serve(name, want);
+        Run(url);
+        std::string target = m_save / name;
+        EXPECT_TRUE(m_host.boxes.empty()) << U(m_host.boxes.empty() ? "" : m_host.boxes[0].text);
+        ExpectFields(1, 1, "normal end");
+        if (c.accepted) {
+            EXPECT_TRUE(ReadBytes(target) == want) << "file differs from the resource";
+            std::string log = Announce(url) + SaveTo(target) + Done();
+            EXPECT_EQ(U(m_dlg->m_strLog), U(log));
+            EXPECT_EQ(U(LogBox()), U("\r\n\r\n\r\n\r\n" + log));
+            EXPECT_EQ(m_dlg->m_nBytesSinceSample, 0);
+        } else {
+            EXPECT_EQ(ReadBytes(target), "<missing>");
+            EXPECT_EQ(U(m_dlg->m_strLog), U(Announce(url) + Refused()));
+            EXPECT_EQ(U(LogBox()), U("\r\n\r\n\r\n\r\n" + Announce(url) + Refused()));
+        }
+    }
+}
+
+TEST_F(TransferTest, ProgressWindowShowsNameAndCountAndGoesAway) {
+    std::string url = Servers().Serve("shown.bin", testsrv::Pattern(4000, 5));
+    std::string lastStatus;
+    int caption = 0;
+    m_host.onPump = [&] {
+        if (m_host.modeless.empty()) return;
+        EXPECT_FALSE(m_host.enabled) << "main window must be disabled during the copy";
+        lastStatus = m_host.modeless.back()->texts[IDC_PROGDLG_STATUS];
+        caption += m_host.modeless.back()->caption == "Pomvex";
+    };
+    Run(url);
+    // The cancel check after the last block pumps once more and sees the final count.
+    EXPECT_EQ(U(lastStatus), U(J("shown.bin を保存中   4000バイト")));
+    EXPECT_GT(caption, 0);
+    ExpectFields(1, 1, "completed");
+    EXPECT_NE(std::find(m_host.calls.begin(), m_host.calls.end(), "SetTimer(5,3000)"),
+              m_host.calls.end());
+}
+
+TEST_F(TransferTest, HttpErrorPageIsRefusedWhenDownloadingAndAFailedOpenWhenChecking) {
+    std::string url = Servers().Http("/status/404/2000");
+    Run(url);
+    ExpectFields(1, 1, "404 download");
+    EXPECT_EQ(U(m_dlg->m_strLog), U(Announce(url) + Refused()));
+    EXPECT_EQ(ReadBytes(m_save / "2000"), "<missing>");
+    EXPECT_FALSE(LogFileWritten());
+
+    m_dlg->m_strLog.clear();
+    Run(url, false);
+    EXPECT_EQ(U(m_dlg->m_strLog),
+              U(kClock + "\r\n" + url + J("をチェックします\r\n") + ConnectFailed()));
+    ExpectFields(0, 1, "404 check");
+    EXPECT_TRUE(m_host.boxes.empty());
+}
+
+TEST_F(TransferTest, RefusalOfTheLastEntryWritesTheLogFile) {
+    std::string url = Servers().Serve("tiny.bin", "tiny");
+    Run(url, true, "");
+    std::string log = Announce(url) + Refused();
+    EXPECT_EQ(ReadBytes(m_home / "Pomvex.log"), log);
+    EXPECT_EQ(U(LogBox()), U(log)) << "the whole run log is shown";
+}
+
+TEST_F(TransferTest, OpenFailuresLogAndLeaveTheWatchdogToReleaseTheBatch) {
+    testsrv::TempDir dir;
+    struct Case {
+        const char* what;
+        std::string url;
+    };
+    const Case cases[] = {
+        {"unknown host", "http://no-such-host.invalid/a.zip"},
+        {"nothing listens", "http://127.0.0.1:" + std::to_string(testsrv::UnusedPort()) + "/a.zip"},
+        {"missing FTP file", Servers().Ftp("/missing.bin")},
+        {"redirect to a local file", Servers().Http("/redirect?to=file:///etc/passwd")},
+        {"missing local file", "file://" + dir.path() + "/missing.bin"},
+    };
+    for (const Case& c : cases) {
+        for (bool download : {true, false}) {
+            std::string what = std::string(c.what) + (download ? " (download)" : " (check)");
+            m_dlg->m_strLog.clear();
+            m_host.boxes.clear();
+            m_host.texts[IDC_LOG] = "before";
+            Run(c.url, download);
+            ExpectFields(0, 1, what);
+            EXPECT_TRUE(m_host.boxes.empty()) << what;
+            std::string start =
+                download ? Announce(c.url) : kClock + "\r\n" + c.url + J("をチェックします\r\n");
+            EXPECT_EQ(U(m_dlg->m_strLog), U(start + ConnectFailed())) << what;
+            // The download shows its failure line; the check shows the log as it was before it.
+            EXPECT_EQ(U(LogBox()),
+                      U(download ? "\r\n\r\n\r\n\r\n" + start + ConnectFailed() : start))
+                << what;
+        }
+    }
+    EXPECT_EQ(ReadBytes(m_save / "passwd"), "<missing>");
+}
+
+TEST_F(TransferTest, FtpAndLocalFilesArriveUnchanged) {
+    // CR LF, lone LF, lone CR and a final CR: any text-mode conversion shows.
+    std::string want = "line1\r\nline2\nline3\r" + testsrv::Pattern(70000, 9) + "\r\n\n\r";
+    testsrv::WriteBytes(Servers().root / "crlf.bin", want);
+    Run(Servers().Ftp("/crlf.bin"));
+    ExpectFields(1, 1, "ftp");
+    EXPECT_TRUE(ReadBytes(m_save / "crlf.bin") == want) << "FTP changed the bytes";
+
+    testsrv::TempDir dir;
+    testsrv::WriteBytes(dir / "local.bin", want);
+    std::string url = "file://" + dir.path() + "/local.bin";
+    Run(url);
+    ExpectFields(1, 1, "file:");
+    EXPECT_TRUE(ReadBytes(m_save / "local.bin") == want) << "file: changed the bytes";
+
+    m_dlg->m_strLog.clear();
+    Run(url, false);
+    ExpectFields(1, 1, "check file:");
+    std::string log = kClock + "\r\n" + url + J("をチェックします\r\n") + J("ファイルサイズ") +
+                      std::to_string(want.size()) + J("バイト\r\n") +
+                      J(" をチェック終了しました\r\n");
+    EXPECT_EQ(U(m_dlg->m_strLog), U(log));
+    EXPECT_EQ(U(LogBox()), U(log));
+}
+
+TEST_F(TransferTest, CheckOfASmallResourceReportsNothingLeft) {
+    std::string url = Servers().Serve("c1024.bin", testsrv::Pattern(1024));
+    Run(url, false);
+    ExpectFields(1, 1, "check");
+    EXPECT_EQ(U(m_dlg->m_strLog),
+              U(kClock + "\r\n" + url + J("をチェックします\r\nファイルサイズ0バイト\r\n") +
+                J(" をチェック終了しました\r\n")));
+    EXPECT_EQ(ReadBytes(m_save / "c1024.bin"), "<missing>") << "a check never writes";
+}
+
+TEST_F(TransferTest, HttpsNeedsATrustedCertificate) {
+    testsrv::TempDir dir;
+    ASSERT_TRUE(testsrv::MakeSelfSignedCert(dir / "cert.pem", dir / "key.pem")) << "openssl failed";
+    std::string want = testsrv::Pattern(20000, 4);
+    testsrv::WriteBytes(Servers().root / "tls.bin", want);
+    testsrv::ServerProcess tls("http_server.py", {Servers().root.path(), "--cert", dir / "cert.pem",
+                                                  "--key", dir / "key.pem"});
+    std::string url = "https://127.0.0.1:" + std::to_string(tls.port()) + "/files/tls.bin";
+
+    Run(url);
+    ExpectFields(0, 1, "untrusted");
+    EXPECT_EQ(U(m_dlg->m_strLog), U(Announce(url) + ConnectFailed()));
+
+    setenv("SSL_CERT_FILE", (dir / "cert.pem").c_str(), 1);
+    m_dlg->m_strLog.clear();
+    Run(url);
+    unsetenv("SSL_CERT_FILE");
+    ExpectFields(1, 1, "trusted");
+    EXPECT_TRUE(ReadBytes(m_save / "tls.bin") == want);
+}
+
+TEST_F(TransferTest, RedirectIsFollowedAndSavedUnderTheGivenName) {
+    std::string want = testsrv::Pattern(8000, 8);
+    std::string target = Servers().Serve("moved.bin", want);
+    std::string url = Servers().Http("/redirect?to=" + target);
+    Run(url);
+    ExpectFields(1, 1, "redirect");
+    EXPECT_TRUE(ReadBytes(m_save / "moved.bin") == want);
+}
+
+TEST_F(TransferTest, BrokenBodyReachesTheErrorBoxAndKeepsThePartialFile) {
+    struct Case {
+        std::string path, name;
+        size_t sent;
+    };
+    for (const Case& c :
+         {Case{"/short/300000", "300000", 299900}, Case{"/close-mid/300000", "300000", 150000}}) {
+        SCOPED_TRACE(c.path);
+        std::remove((m_save / c.name).c_str());
+        m_dlg->m_strLog.clear();
+        m_host.boxes.clear();
+        std::string url = Servers().Http(c.path);
+        Run(url);
+        ASSERT_EQ(m_host.boxes.size(), 1u) << "the read error must reach the error box";
+        EXPECT_EQ(m_host.boxes[0].type & MB_ICONSTOP, MB_ICONSTOP);
+        EXPECT_FALSE(m_host.boxes[0].text.empty());
+        ExpectFields(0, 0, "broken body");
+        EXPECT_EQ(U(m_dlg->m_strLog), U(Announce(url) + SaveTo(m_save / c.name)))
+            << "nothing logged as finished";
+        EXPECT_TRUE(ReadBytes(m_save / c.name) == testsrv::ServerPattern(c.sent))
+            << "the partial file must hold every byte that arrived";
+    }
+}
+
+TEST_F(TransferTest, WriteFailureTakesTheIoFailurePath) {
+    std::string url = Servers().Serve("full", testsrv::Pattern(5000));
+    m_host.texts[IDC_SAVE_DIR] = "/dev/";
+    Run(url);
+    ExpectFields(0, 0, "disk full");
+    EXPECT_TRUE(m_host.boxes.empty());
+    std::string log = Announce(url) + SaveTo("/dev/full") + J("ファイル入出力に失敗しました\r\n");
+    EXPECT_EQ(U(m_dlg->m_strLog), U(log));
+    EXPECT_EQ(U(LogBox()), U("\r\n\r\n\r\n\r\n" + log));
+    EXPECT_EQ(m_dlg->m_nBytesSinceSample, 0);
+}
+
+TEST_F(TransferTest, CreateFailureIsLoggedOnly) {
+    std::string url = Servers().Serve("x.bin", testsrv::Pattern(5000));
+    m_host.texts[IDC_SAVE_DIR] = m_save / "no-such-folder/";
+    Run(url);
+    ExpectFields(0, 0, "create failed");
+    EXPECT_EQ(U(m_dlg->m_strLog), U(Announce(url) + J("ファイルを作成できませんでした\r\n")));
+    EXPECT_EQ(U(LogBox()), U("\r\n\r\n\r\n\r\n" + Announce(url))) << "the log box is not updated";
+}
+
+TEST_F(TransferTest, FolderWithoutTrailingSlashStillMeansThatFolder) {
+    std::string want = testsrv::Pattern(3000, 2);
+    std::string url = Servers().Serve("a.zip", want);
+    m_host.texts[IDC_SAVE_DIR] = m_save.path();
+    Run(url);
+    ExpectFields(1, 1, "folder without slash");
+    EXPECT_TRUE(ReadBytes(m_save / "a.zip") == want);
+    EXPECT_NE(m_dlg->m_strLog.find(SaveTo(m_save / "a.zip")), std::string::npos)
+        << U(m_dlg->m_strLog);
+}
+
+TEST_F(TransferTest, CancelKeepsThePartialFileAndEndsTheBatch) {
+    std::string want = testsrv::Pattern(5 << 20, 6);
+    std::string url = Servers().Serve("cancel.bin", want);
+    m_dlg->m_strLog = "earlier\r\n";
+    int pumps = 0;
+    m_host.onPump = [&] {
+        if (++pumps == 6 && !m_host.modeless.empty()) m_host.modeless.back()->PressCancel();
+    };
+    Run(url);
+    ExpectFields(1, 1, "cancel");
+    EXPECT_EQ(m_dlg->m_nCursor, 0);
+    std::string log =
+        "earlier\r\n" + Announce(url) + SaveTo(m_save / "cancel.bin") + J("中止しました\r\n");
+    EXPECT_EQ(U(m_dlg->m_strLog), U(log));
+    EXPECT_EQ(U(LogBox()), U(log)) << "the whole run log is shown";
+    EXPECT_FALSE(LogFileWritten());
+    // Three blocks were copied when the sixth pump (the third cancel check) saw the press.
+    EXPECT_TRUE(ReadBytes(m_save / "cancel.bin") == want.substr(0, 3072));
+}
+
+}  // namespace
