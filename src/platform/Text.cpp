@@ -77,7 +77,13 @@ std::string Cp932ToUtf8(std::string_view cp932) {
             out += piece;
             len = 1;
         } else {
+            // An unassigned pair is one character; but a lead byte whose next byte cannot trail
+            // loses only itself, and that byte (a line feed, say) is read again on its own.
             out += "\xEF\xBF\xBD";
+            if (len == 2) {
+                unsigned char t = static_cast<unsigned char>(cp932[i + 1]);
+                if (t < 0x40 || t == 0x7F || t > 0xFC) len = 1;
+            }
         }
         i += len;
     }
