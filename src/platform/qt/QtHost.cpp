@@ -199,13 +199,13 @@ class QtDialogView : public DialogView {
     // Takes ownership of `dialog` when `owning` (modeless); otherwise it lives on the caller's
     // stack.
     QtDialogView(QtHost& host, TemplateDialog* dialog, bool owning)
-        : m_host(host), m_dialog(dialog), m_owning(owning) {
+        : m_host(host), m_hostAlive(&host), m_dialog(dialog), m_owning(owning) {
         m_dialog->AttachView(this);
         if (m_owning) m_host.RegisterView(this);
     }
     ~QtDialogView() override {
         if (m_owning) {
-            m_host.UnregisterView(this);
+            if (m_hostAlive) m_host.UnregisterView(this);
             if (m_dialog) {
                 m_dialog->AttachView(nullptr);
                 delete m_dialog.data();
@@ -224,7 +224,7 @@ class QtDialogView : public DialogView {
         if (stored == text && !m_dirty.count(id) && m_applied.count(id)) return;
         stored = text;
         m_dirty.insert(id);
-        m_host.ScheduleFlush();
+        if (m_hostAlive) m_host.ScheduleFlush();
     }
     std::string GetItemText(int id) const override {
         auto it = m_texts.find(id);
@@ -272,6 +272,7 @@ class QtDialogView : public DialogView {
     QWidget* Control(int id) const { return m_dialog ? m_dialog->Control(id) : nullptr; }
 
     QtHost& m_host;                     // not owned
+    QPointer<QtHost> m_hostAlive;       // null once the main window is gone
     QPointer<TemplateDialog> m_dialog;  // owned when m_owning; null once Qt deleted it
     const bool m_owning;
     std::map<int, std::string> m_texts;  // CP932, as last set (modeless only)
