@@ -2,13 +2,26 @@
 // default), CPomvexDlg, LoadJobTable, then the tick that starts and runs job 1 with its
 // progress window. Prints one line of figures for the benchmark and the memory guard.
 //
-// Usage: pomvex_bench_driver URL SAVE_DIR
-// Output: ok=1 wall_s=.. cpu_s=.. maxrss_kb=.. bytes=.. pumps_served=..
+// Usage: pomvex_bench_driver URL SAVE_DIR [--cancel-after-ms N]
+// Output: ok=1 wall_s=.. cpu_s=.. maxrss_kb=.. bytes=.. pumps_served=.. max_gap_ms=..
+//         status_changes=.. max_status_gap_ms=.. [cancel_ms=..]
+//
+// A 5 ms probe timer of the event loop watches the download from the outside, as a user would:
+// pumps_served counts its firings during the copy and max_gap_ms is the longest time between two
+// of them (how long the event loop went unserved); status_changes counts the different status
+// lines it saw on screen and max_status_gap_ms is the longest time the visible line stood still.
+// With --cancel-after-ms the probe clicks "中止" at that time; cancel_ms is the time from the
+// click until the download returned, and ok=1 then means the item ended as cancelled.
 #include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <QApplication>
+#include <QDialog>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QPushButton>
 #include <QTimer>
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -20,12 +33,62 @@
 #include "resources/Strings.h"
 #include "ui/PomvexDlg.h"
 
+namespace {
+
+// The progress window: the visible top-level dialog other than the main window.
+QDialog* ProgressWindow(QWidget* mainWindow) {
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        auto* d = qobject_cast<QDialog*>(w);
+        if (d && d != mainWindow && d->isVisible()) return d;
+    }
+    return nullptr;
+}
+
+// What the probe saw of the download.
+struct Watch {
+    QElapsedTimer clock;
+    qint64 lastFire = -1, maxGap = 0;
+    int served = 0;
+    QString status;
+    qint64 statusSince = -1, maxStatusGap = 0;
+    int statusChanges = 0;
+    qint64 cancelAt = -1;  // ms on `clock` when "中止" was clicked
+
+    void Fire(QWidget* mainWindow, qint64 cancelAfterMs) {
+        qint64 now = clock.elapsed();
+        if (lastFire >= 0) maxGap = std::max(maxGap, now - lastFire);
+        lastFire = now;
+        ++served;
+        QDialog* progress = ProgressWindow(mainWindow);
+        if (!progress) return;
+        // The status line is the widest label (the number and the unit labels are short).
+        QLabel* line = nullptr;
+        for (QLabel* l : progress->findChildren<QLabel*>())
+            if (!line || l->width() > line->width()) line = l;
+        if (line && line->text() != status) {
+            status = line->text();
+            ++statusChanges;
+            if (statusSince >= 0) maxStatusGap = std::max(maxStatusGap, now - statusSince);
+            statusSince = now;
+        }
+        if (cancelAfterMs >= 0 && cancelAt < 0 && now >= cancelAfterMs) {
+            if (auto* button = progress->findChild<QPushButton*>()) {
+                cancelAt = clock.elapsed();
+                button->click();
+            }
+        }
+    }
+};
+
+}  // namespace
+
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: %s URL SAVE_DIR\n", argv[0]);
+    if (argc != 3 && !(argc == 5 && std::string(argv[3]) == "--cancel-after-ms")) {
+        std::fprintf(stderr, "usage: %s URL SAVE_DIR [--cancel-after-ms N]\n", argv[0]);
         return 2;
     }
     const std::string url = argv[1], saveDir = argv[2];
+    const qint64 cancelAfterMs = argc == 5 ? std::atoll(argv[4]) : -1;
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     if (!getenv("POMVEX_HOME")) setenv("POMVEX_HOME", saveDir.c_str(), 1);
 
@@ -35,11 +98,12 @@ int main(int argc, char** argv) {
     host.show();
     CPomvexDlg& dlg = host.logic();
 
-    // Counts how often the event loop got to run a timer of its own while the download copied.
-    int served = 0;
+    Watch watch;
     QTimer probe(&host);
     probe.setInterval(5);
-    QObject::connect(&probe, &QTimer::timeout, &host, [&served] { ++served; });
+    probe.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&probe, &QTimer::timeout, &host,
+                     [&watch, &host, cancelAfterMs] { watch.Fire(&host, cancelAfterMs); });
 
     host.SetDlgItemText(IDC_LIST, url);
     host.SetDlgItemText(IDC_SAVE_DIR, saveDir);
@@ -47,24 +111,39 @@ int main(int argc, char** argv) {
     dlg.LoadJobTable();
 
     auto t0 = std::chrono::steady_clock::now();
+    watch.clock.start();
     probe.start();
     dlg.OnTimerEvent(TIMER_TICK);  // starts job 1 and runs it to its end
+    qint64 returnedAt = watch.clock.elapsed();
     probe.stop();
     double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    if (watch.statusSince >= 0)
+        watch.maxStatusGap = std::max(watch.maxStatusGap, returnedAt - watch.statusSince);
 
     rusage ru{};
     getrusage(RUSAGE_SELF, &ru);
-    double cpu = ru.ru_utime.tv_sec + ru.ru_stime.tv_sec + (ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
+    double cpu =
+        ru.ru_utime.tv_sec + ru.ru_stime.tv_sec + (ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
 
-    const std::string& done = Str(Sid::LogDownloadDone);
-    bool ok = dlg.m_strLog.find(done) != std::string::npos && dlg.m_bReady == 1;
+    const std::string& ending = Str(cancelAfterMs >= 0 ? Sid::LogAborted : Sid::LogDownloadDone);
+    bool ok = dlg.m_strLog.find(ending) != std::string::npos && dlg.m_bReady == 1;
     std::string name = url.substr(url.find_last_of('/') + 1);
     std::string target = saveDir + (saveDir.empty() || saveDir.back() == '/' ? "" : "/") + name;
     struct stat st {};
     long long bytes = ::stat(target.c_str(), &st) == 0 ? static_cast<long long>(st.st_size) : -1;
 
-    std::printf("ok=%d wall_s=%.3f cpu_s=%.3f maxrss_kb=%ld bytes=%lld pumps_served=%d\n", ok ? 1 : 0, wall,
-                cpu, ru.ru_maxrss, bytes, served);
-    if (!ok) std::fprintf(stderr, "cursor=%d ready=%d log:\n%s\n", dlg.m_nCursor, dlg.m_bReady, dlg.m_strLog.c_str());
+    std::printf(
+        "ok=%d wall_s=%.3f cpu_s=%.3f maxrss_kb=%ld bytes=%lld pumps_served=%d max_gap_ms=%lld "
+        "status_changes=%d max_status_gap_ms=%lld",
+        ok ? 1 : 0, wall, cpu, ru.ru_maxrss, bytes, watch.served,
+        static_cast<long long>(watch.maxGap), watch.statusChanges,
+        static_cast<long long>(watch.maxStatusGap));
+    if (cancelAfterMs >= 0)
+        std::printf(" cancel_ms=%lld",
+                    static_cast<long long>(watch.cancelAt < 0 ? -1 : returnedAt - watch.cancelAt));
+    std::printf("\n");
+    if (!ok)
+        std::fprintf(stderr, "cursor=%d ready=%d log:\n%s\n", dlg.m_nCursor, dlg.m_bReady,
+                     dlg.m_strLog.c_str());
     return ok ? 0 : 1;
 }

@@ -1,16 +1,22 @@
 #!/usr/bin/env python3
 """Throughput benchmark: the program's download path against `curl -s -o`, side by side.
 
-Starts nginx (sendfile on) on 127.0.0.1 with its own config in a temporary folder, creates the
-test files, and times, alternately, `curl -s -o FILE` and the driver that runs the real program
-code (Qt host offscreen, CPomvexDlg, LoadJobTable, the tick that runs the download with its
-progress window). Prints medians of wall time, CPU time and peak memory for both, and the median
-of the per-pair ratios.
+Starts nginx (Debian nginx-light; sendfile on) on 127.0.0.1 with its own config in a temporary
+folder, creates the test files, and times, alternately, `curl -s -o FILE` and the driver that
+runs the real program code (Qt host offscreen, CPomvexDlg, LoadJobTable, the tick that runs the
+download with its progress window). Prints, per size, the medians of wall time, CPU time and
+peak memory for both, and the median of the per-pair ratios; a 2 KiB row shows the fixed
+start-up cost of each process (for the driver: QApplication, fonts, the main window).
+
+Wall time is taken around the child process, CPU time (user + system) and peak RSS from its
+rusage (wait4). Before every timed run the page cache is synced, so that writeback of the
+previous run's file does not land in the next one. The order inside a pair alternates.
 
 Usage: bench/run.py BUILD_DIR [--sizes 256,1024] [--pairs 5]
 """
 import argparse
 import datetime
+import filecmp
 import os
 import platform
 import shutil
@@ -21,6 +27,8 @@ import sys
 import tempfile
 import time
 
+STARTUP_BYTES = 2048
+
 
 def free_port():
     s = socket.socket()
@@ -30,15 +38,20 @@ def free_port():
     return port
 
 
-def timed(cmd, env=None):
-    """Runs cmd under /usr/bin/time; returns (wall s, cpu s, peak RSS MiB)."""
-    fmt = "%e %U %S %M"
-    r = subprocess.run(["/usr/bin/time", "-f", fmt, *cmd], env=env, capture_output=True, text=True,
-                       encoding="utf-8", errors="replace")
-    if r.returncode != 0:
-        raise RuntimeError(f"{cmd[0]} failed ({r.returncode}): {r.stdout}\n{r.stderr}")
-    wall, user, sys_, rss = r.stderr.strip().splitlines()[-1].split()
-    return float(wall), float(user) + float(sys_), int(rss) / 1024.0
+def timed(cmd, env):
+    """Runs cmd; returns (wall s, cpu s, peak RSS MiB, stdout)."""
+    os.sync()
+    t0 = time.perf_counter()
+    p = subprocess.Popen(cmd, env=env, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+    _, status, ru = os.wait4(p.pid, 0)
+    wall = time.perf_counter() - t0
+    p.returncode = os.waitstatus_to_exitcode(status)
+    out, err = p.stdout.read(), p.stderr.read()
+    p.stdout.close()
+    p.stderr.close()
+    if p.returncode != 0:
+        raise RuntimeError(f"{cmd[0]} failed ({p.returncode}): {out!r}\n{err.decode(errors='replace')}")
+    return wall, ru.ru_utime + ru.ru_stime, ru.ru_maxrss / 1024.0, out.decode(errors="replace")
 
 
 def cpu_model():
@@ -52,22 +65,13 @@ def cpu_model():
     return platform.processor() or "unknown"
 
 
-def main():
-    ap = argparse.ArgumentParser()
-    ap.add_argument("build")
-    ap.add_argument("--sizes", default="256,1024", help="file sizes in MiB")
-    ap.add_argument("--pairs", type=int, default=5)
-    args = ap.parse_args()
-    driver = os.path.join(os.path.abspath(args.build), "bench", "pomvex_bench_driver")
+def start_nginx(work, www):
     nginx = shutil.which("nginx") or "/usr/sbin/nginx"
-
-    work = tempfile.mkdtemp(prefix="pomvex-bench-")
-    www, out = os.path.join(work, "www"), os.path.join(work, "out")
-    os.makedirs(www)
-    os.makedirs(out)
-    os.chmod(work, 0o755)  # nginx workers run as an unprivileged user
+    if not os.path.exists(nginx):
+        sys.exit("nginx not found: apt-get install nginx-light")
     port = free_port()
     conf = os.path.join(work, "nginx.conf")
+    os.makedirs(os.path.join(work, "tmp"))
     with open(conf, "w") as f:
         f.write(f"""worker_processes 1;
 daemon off;
@@ -83,47 +87,123 @@ http {{
   fastcgi_temp_path {work}/tmp;
   uwsgi_temp_path {work}/tmp;
   scgi_temp_path {work}/tmp;
+  types {{ application/octet-stream bin; }}
   server {{ listen 127.0.0.1:{port}; root {www}; }}
 }}
 """)
-    server = subprocess.Popen([nginx, "-c", conf, "-p", work], stderr=subprocess.DEVNULL)
+    log = open(os.path.join(work, "nginx.out"), "w")
+    server = subprocess.Popen([nginx, "-c", conf, "-p", work + "/"], stdout=log, stderr=log)
+    deadline = time.monotonic() + 10
+    while True:
+        if server.poll() is not None:
+            with open(os.path.join(work, "nginx.out")) as f1, open(os.path.join(work, "error.log")) as f2:
+                sys.exit(f"nginx did not start:\n{f1.read()}{f2.read()}")
+        try:
+            socket.create_connection(("127.0.0.1", port), timeout=0.2).close()
+            return server, port
+        except OSError:
+            if time.monotonic() > deadline:
+                server.terminate()
+                sys.exit("nginx did not listen within 10 s")
+            time.sleep(0.05)
+
+
+def write_file(path, size):
+    # Random bytes written once; the page cache serves every later pass.
+    block = os.urandom(1 << 20)
+    with open(path, "wb") as f:
+        left = size
+        while left > 0:
+            f.write(block[:min(left, len(block))])
+            left -= len(block)
+
+
+def fmt_row(label, tool, runs, ratios=("", "")):
+    med = [statistics.median(r[i] for r in runs) for i in range(3)]
+    return (f"| {label} | {tool} | {med[0]:.3f} | {med[1]:.3f} | {med[2]:.1f} | "
+            f"{ratios[0]} | {ratios[1]} |")
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("build")
+    ap.add_argument("--sizes", default="256,1024", help="file sizes in MiB")
+    ap.add_argument("--pairs", type=int, default=5)
+    args = ap.parse_args()
+    driver = os.path.join(os.path.abspath(args.build), "bench", "pomvex_bench_driver")
+    if not os.access(driver, os.X_OK):
+        sys.exit(f"no driver at {driver}: cmake --build {args.build} --target pomvex_bench_driver")
+    curl = shutil.which("curl") or sys.exit("curl not found")
+
+    work = tempfile.mkdtemp(prefix="pomvex-bench-")
+    www, out = os.path.join(work, "www"), os.path.join(work, "out")
+    os.makedirs(www)
+    os.makedirs(out)
+    os.chmod(work, 0o755)  # nginx workers may run as an unprivileged user
+    os.chmod(www, 0o755)
+    server, port = start_nginx(work, www)
     env = dict(os.environ, QT_QPA_PLATFORM="offscreen", POMVEX_HOME=work)
     for k in ("http_proxy", "https_proxy", "HTTP_PROXY", "HTTPS_PROXY", "all_proxy", "ALL_PROXY"):
         env.pop(k, None)
     try:
-        time.sleep(0.5)
-        sizes = [int(s) for s in args.sizes.split(",")]
-        print(f"# Pomvex download benchmark, {datetime.date.today()}")
-        print(f"# machine: {os.cpu_count()} cores (nproc {subprocess.run(['nproc'], capture_output=True, text=True).stdout.strip()}), {cpu_model()}")
+        cases = [("start-up (2 KiB)", STARTUP_BYTES)]
+        cases += [(f"{int(s)} MiB", int(s) << 20) for s in args.sizes.split(",")]
+        nproc = subprocess.run(["nproc"], capture_output=True, text=True).stdout.strip()
+        print(f"# Pomvex download benchmark, {datetime.datetime.now().isoformat(timespec='seconds')}")
+        print(f"# machine: nproc {nproc}, {cpu_model()}, Linux {platform.release()}, "
+              f"load average {os.getloadavg()[0]:.2f} at start")
         print(f"# server: nginx on 127.0.0.1, sendfile on; {args.pairs} alternating pairs per size")
-        print("| size | tool | wall s (median) | CPU s (median) | peak RSS MiB (median) | wall ratio (median of pairs) | CPU ratio |")
+        print()
+        print("| size | tool | wall s (median) | CPU s (median) | peak RSS MiB (median) "
+              "| wall ratio (median of pairs) | CPU ratio (median of pairs) |")
         print("|---|---|---|---|---|---|---|")
-        for mib in sizes:
-            name = f"f{mib}.bin"
-            with open(os.path.join(www, name), "wb") as f:
-                # Random-looking data written once; the page cache serves every later pass.
-                block = os.urandom(1 << 20)
-                for _ in range(mib):
-                    f.write(block)
+        sys.stdout.flush()
+        peaks, notes = {}, []
+        for label, size in cases:
+            name = f"f{size}.bin"
+            source = os.path.join(www, name)
+            write_file(source, size)
             url = f"http://127.0.0.1:{port}/{name}"
             target = os.path.join(out, name)
-            curl_runs, prog_runs = [], []
-            for _ in range(args.pairs):
-                curl_runs.append(timed(["curl", "-s", "-o", target, url], env))
+            curl_cmd = [curl, "-s", "-o", target, url]
+            prog_cmd = [driver, url, out + "/"]
+            # One untimed run of each warms the page cache and the binaries.
+            for cmd in (curl_cmd, prog_cmd):
+                timed(cmd, env)
                 os.remove(target)
-                prog_runs.append(timed([driver, url, out + "/"], env))
-                if os.path.getsize(target) != mib << 20:
-                    raise RuntimeError("the driver's file has the wrong size")
-                os.remove(target)
-            wall_ratio = statistics.median(p[0] / max(c[0], 1e-3) for c, p in zip(curl_runs, prog_runs))
+            curl_runs, prog_runs, served = [], [], []
+            for i in range(args.pairs):
+                order = ((curl_runs, curl_cmd), (prog_runs, prog_cmd))
+                for runs, cmd in (order if i % 2 == 0 else order[::-1]):
+                    r = timed(cmd, env)
+                    runs.append(r)
+                    if cmd is prog_cmd:
+                        if " ok=1" not in " " + r[3]:
+                            raise RuntimeError(f"the driver did not complete: {r[3]}")
+                        served.append(int(r[3].split("pumps_served=")[1].split()[0]))
+                        if i == 0 and not filecmp.cmp(source, target, shallow=False):
+                            raise RuntimeError("the driver's file differs from the source")
+                    if os.path.getsize(target) != size:
+                        raise RuntimeError(f"{cmd[0]}: the file has the wrong size")
+                    os.remove(target)
+            wall_ratio = statistics.median(p[0] / c[0] for c, p in zip(curl_runs, prog_runs))
             cpu_ratio = statistics.median(p[1] / max(c[1], 1e-3) for c, p in zip(curl_runs, prog_runs))
-            for tool, runs, ratios in (("curl -s -o", curl_runs, ("", "")),
-                                       ("pomvex", prog_runs, (f"{wall_ratio:.2f}", f"{cpu_ratio:.2f}"))):
-                print(f"| {mib} MiB | {tool} | {statistics.median(r[0] for r in runs):.3f} | "
-                      f"{statistics.median(r[1] for r in runs):.3f} | {statistics.median(r[2] for r in runs):.1f} | "
-                      f"{ratios[0]} | {ratios[1]} |")
-            os.remove(os.path.join(www, name))
+            print(fmt_row(label, "curl -s -o", curl_runs))
+            print(fmt_row(label, "pomvex driver", prog_runs, (f"{wall_ratio:.2f}", f"{cpu_ratio:.2f}")))
             sys.stdout.flush()
+            peaks[label] = statistics.median(r[2] for r in prog_runs)
+            notes.append(f"{label}: driver served its 5 ms probe timer {statistics.median(served):.0f} "
+                         f"times (median) during the download")
+            os.remove(source)
+        print()
+        for n in notes:
+            print(f"# {n}")
+        sized = [l for l, _ in cases[1:]]
+        if len(sized) >= 2:
+            lo, hi = peaks[sized[0]], peaks[sized[-1]]
+            print(f"# driver peak RSS {sized[0]} -> {sized[-1]}: {lo:.1f} -> {hi:.1f} MiB "
+                  f"({(hi / lo - 1) * 100:+.1f}%)")
+        print(f"# load average {os.getloadavg()[0]:.2f} at the end")
     finally:
         server.terminate()
         server.wait(10)

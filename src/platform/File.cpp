@@ -171,23 +171,23 @@ void CFile::Close() {
 
 void FileWriter::Write(const void* data, size_t n) {
     const char* p = static_cast<const char*>(data);
-    if (m_buf.size() + n > m_cap) {
+    if (n > m_cap - m_len) {
         Flush();
         if (n >= m_cap) {
             m_file.Write(p, n);
             return;
         }
     }
-    m_buf.insert(m_buf.end(), p, p + n);
+    std::memcpy(m_buf.get() + m_len, p, n);
+    m_len += n;
 }
 
 void FileWriter::Flush() {
-    if (m_buf.empty()) return;
-    // Cleared first so that a failing flush is not retried by a later one.
-    std::vector<char> pending;
-    pending.swap(m_buf);
-    m_buf.reserve(m_cap);
-    m_file.Write(pending.data(), pending.size());
+    if (m_len == 0) return;
+    // Emptied first so that a failing flush is not retried by a later one.
+    size_t n = m_len;
+    m_len = 0;
+    m_file.Write(m_buf.get(), n);
 }
 
 // ---- LineReader ----

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -53,11 +54,16 @@ private:
     std::string m_strPath;
 };
 
-// Buffered writer over a CFile opened for writing. Nothing is on disk until Flush.
+// Buffered writer over a CFile opened for writing. Nothing is on disk until Flush. The buffer is
+// allocated once: a copy loop that flushes every megabyte must not pay an allocation (and, for
+// large buffers, an mmap/munmap pair) per flush.
 class FileWriter {
 public:
-    // REQUIRES: file outlives the writer and is open for writing.
-    explicit FileWriter(CFile& file, size_t bufferSize = 4096) : m_file(file) { m_buf.reserve(bufferSize); m_cap = bufferSize; }
+    // REQUIRES: file outlives the writer and is open for writing; bufferSize > 0.
+    explicit FileWriter(CFile& file, size_t bufferSize = 4096)
+        : m_file(file),
+          m_buf(std::make_unique_for_overwrite<char[]>(bufferSize)),
+          m_cap(bufferSize) {}
     // Throws CFileException (through the file) when the buffer spills.
     void Write(const void* data, size_t n);
     // Writes what is buffered. Throws CFileException.
@@ -65,8 +71,9 @@ public:
 
 private:
     CFile& m_file;
-    std::vector<char> m_buf;
+    std::unique_ptr<char[]> m_buf;  // m_cap bytes, allocated once
     size_t m_cap;
+    size_t m_len = 0;  // bytes buffered, from the start of m_buf
 };
 
 // Buffered reader over a CFile opened for reading, delivering lines by the program's line rule:

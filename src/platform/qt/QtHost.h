@@ -99,9 +99,10 @@ class QtHost : public QDialog, public Host {
     std::map<int, QWidget*> m_controls;          // children of m_client
     std::map<unsigned, QTimer*> m_timers;        // children of this window, one per running id
     std::vector<qthost::QtDialogView*> m_views;  // live modeless views, not owned
-    bool m_flushScheduled = false;
+    QTimer* m_flushTimer = nullptr;         // child of this window; applies the views' stored texts
+    int64_t m_lastFlushMs = INT64_MIN / 2;  // coarse monotonic ms of the last flush
     bool m_enabled = true;
-    std::chrono::steady_clock::time_point m_lastPump{};
+    int64_t m_lastPumpMs = INT64_MIN / 2;  // coarse monotonic ms at the end of the last pump
     std::unique_ptr<CPomvexDlg>
         m_logic;  // declared last: built after, destroyed before the widgets
 };
