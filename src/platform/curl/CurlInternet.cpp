@@ -27,7 +27,8 @@ using Clock = std::chrono::steady_clock;
 // curl's texts are ASCII, which is already CP932.
 [[noreturn]] void ThrowCurl(CURLcode code, const char* errorBuffer) {
     std::string text = (errorBuffer && *errorBuffer) ? errorBuffer : curl_easy_strerror(code);
-    if (code == CURLE_HTTP_RETURNED_ERROR) throw CInternetException(INTERNET_ERROR_HTTP_STATUS, text);
+    if (code == CURLE_HTTP_RETURNED_ERROR)
+        throw CInternetException(INTERNET_ERROR_HTTP_STATUS, text);
     throw CInternetException(static_cast<uint32_t>(code), text);
 }
 
@@ -186,6 +187,7 @@ class CurlUrlFile : public CInternetFile {
         m_result = CURLE_OK;
         m_bOpen = false;
         m_bPaused = false;
+        m_nOtherStatus = 0;
         m_errorBuffer[0] = 0;
         m_easy = curl_easy_init();
         m_multi = curl_multi_init();
@@ -229,6 +231,16 @@ class CurlUrlFile : public CInternetFile {
         m_lastProgress = Clock::now();
         try {
             while (!m_bOpen && !m_bDone) Drive();
+            if (m_nOtherStatus == 0 && m_bDone && m_result == CURLE_OK && !m_bOpen && m_bHttp) {
+                // Ended without a body: a final status outside 2xx still means "not the resource".
+                long code = 0;
+                curl_easy_getinfo(m_easy, CURLINFO_RESPONSE_CODE, &code);
+                if (code < 200 || code >= 300) m_nOtherStatus = code;
+            }
+            if (m_nOtherStatus != 0)
+                throw CInternetException(
+                    INTERNET_ERROR_HTTP_STATUS,
+                    "HTTP status " + std::to_string(m_nOtherStatus) + " is not the resource");
             if (m_bDone && m_result != CURLE_OK) ThrowCurl(m_result, m_errorBuffer);
         } catch (...) {
             Stop();
@@ -291,6 +303,16 @@ class CurlUrlFile : public CInternetFile {
     }
 
     size_t OnData(const char* data, size_t n) {
+        if (m_bHttp && !m_bOpen) {
+            // The body of a final reply that is not 2xx (a redirect curl could not follow, for
+            // want of a Location) is that reply's page, never the resource: fail the open.
+            long code = 0;
+            curl_easy_getinfo(m_easy, CURLINFO_RESPONSE_CODE, &code);
+            if (code < 200 || code >= 300) {
+                m_nOtherStatus = code;
+                return 0;
+            }
+        }
         size_t unread = m_buf.size() - m_pos;
         if (unread > 0 && unread + n > m_limits.bufferBytes) {
             m_bPaused = true;
@@ -337,6 +359,7 @@ class CurlUrlFile : public CInternetFile {
     CURLM* m_multi = nullptr;  // owned; null once closed
     char m_errorBuffer[CURL_ERROR_SIZE] = {};
     bool m_bOpen = false, m_bDone = false, m_bPaused = false;
+    long m_nOtherStatus = 0;  // HTTP: the final status, when it was not 2xx and curl let it by
     CURLcode m_result = CURLE_OK;
     Clock::time_point m_lastProgress;
     uint64_t m_nEvents = 0;  // header lines and data chunks received so far

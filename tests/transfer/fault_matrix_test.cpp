@@ -1,0 +1,621 @@
+// The fault matrix: whole batches through the real sequencer, the real transfers and the real
+// curl layer, against servers that misbehave on purpose (tests/servers/fault_server.py), with
+// the fake host's virtual clock standing in for the 100-second watchdog and the deadline.
+// Every scenario checks the exact run log, the end state of the batch, what is on disk, and
+// how the batch goes on: by itself on the next tick, through the watchdog, or only after NEXT.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "fake/FakeHost.h"
+#include "platform/Text.h"
+#include "platform/curl/CurlInternet.h"
+#include "resources/Resource.h"
+#include "transfer/LocalServers.h"
+#include "ui/PomvexDlg.h"
+
+namespace {
+
+using testsrv::ReadBytes;
+using testsrv::ServerPattern;
+using testsrv::ServerProcess;
+using testsrv::TempDir;
+
+std::string J(const char* utf8) {
+    return text::Utf8ToCp932(utf8).value();
+}
+std::string U(const std::string& cp932) {
+    return text::Cp932ToUtf8(cp932);
+}
+
+// The clock text of the tick `sec` seconds after the fake host's start (2026-11-28 00:00 UTC).
+std::string ClockAt(int sec) {
+    char buf[64];
+    snprintf(buf, sizeof buf, "11月28日　 %02d:%02d:%02d", sec / 3600, sec / 60 % 60, sec % 60);
+    return J(buf);
+}
+
+const std::string kConnectFailed = J("接続に失敗しました\r\n");
+const std::string kRefused =
+    J("要求された URL がないか、1Kバイト以下のファイルです\r\nファイルをDLできませんでした\r\n");
+const std::string kCreateFailed = J("ファイルを作成できませんでした\r\n");
+const std::string kIoFailed = J("ファイル入出力に失敗しました\r\n");
+const std::string kAborted = J("中止しました\r\n");
+const std::string kTimeOver = J("タイムオーバーにより終了しました\r\n");
+
+std::string Announce(int sec, const std::string& url) {
+    return ClockAt(sec) + "\r\n" + url + J("をDLします\r\n");
+}
+std::string AnnounceCheck(int sec, const std::string& url) {
+    return ClockAt(sec) + "\r\n" + url + J("をチェックします\r\n");
+}
+std::string SaveTo(const std::string& path) {
+    return J("保存先 ") + path + "\r\n";
+}
+std::string Done(int sec) {
+    return ClockAt(sec) + "   " + J("DL終了しました\r\n");
+}
+
+// The servers of this suite, started once: one fault HTTP server over a served folder.
+struct FaultServers {
+    TempDir root;
+    ServerProcess http{"fault_server.py", {"http", root.path()}};
+    std::string Http(const std::string& path) const {
+        return "http://127.0.0.1:" + std::to_string(http.port()) + path;
+    }
+};
+FaultServers& Servers() {
+    static FaultServers s;
+    return s;
+}
+
+// The good job that follows every fault: it shows the batch went on and the next file arrived.
+const size_t kGoodSize = 5000;
+std::string GoodUrl() {
+    static bool served = false;
+    if (!served) {
+        testsrv::WriteBytes(Servers().root / "good.bin", testsrv::Pattern(kGoodSize, 77));
+        served = true;
+    }
+    return Servers().Http("/files/good.bin");
+}
+
+class FaultMatrix : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        testsrv::ClearProxyEnvironment();
+        setenv("TZ", "UTC", 1);
+        tzset();
+    }
+
+    void SetUp() override {
+        m_savedLimits = curlnet::CurrentLimits();
+        // Short enough to keep the matrix quick, long enough for a loaded machine's loopback.
+        curlnet::CurrentLimits().stallTimeoutMs = 1500;
+        curlnet::CurrentLimits().connectTimeoutMs = 3000;
+        Fresh();
+    }
+
+    void TearDown() override {
+        CheckWallTime();
+        curlnet::CurrentLimits() = m_savedLimits;
+    }
+
+    // A new program folder, save folder, fake host at virtual time 0 and main window, for the
+    // next scenario of a table.
+    void Fresh() {
+        m_dlg.reset();
+        m_hostp = std::make_unique<FakeHost>();
+        m_homep = std::make_unique<TempDir>();
+        m_savep = std::make_unique<TempDir>();
+        setenv("POMVEX_HOME", Home().path().c_str(), 1);
+        m_dlg = std::make_unique<CPomvexDlg>(H(), m_client);
+        H().Attach(m_dlg.get());
+        m_dlg->OnInitDialog();
+        H().texts[IDC_SAVE_DIR] = Save().path() + "/";
+        m_wallStart = std::chrono::steady_clock::now();
+    }
+
+    // A fault that hangs the window longer than the time-outs is a fault of its own.
+    void CheckWallTime() {
+        auto wall = std::chrono::duration_cast<std::chrono::milliseconds>(
+                        std::chrono::steady_clock::now() - m_wallStart)
+                        .count();
+        EXPECT_LT(wall, 20000) << "the scenario took " << wall << " ms of wall time";
+    }
+    // The next scenario of a table.
+    void Next() {
+        CheckWallTime();
+        Fresh();
+    }
+
+    FakeHost& H() const { return *m_hostp; }
+    const TempDir& Home() const { return *m_homep; }
+    const TempDir& Save() const { return *m_savep; }
+
+    // Presses "Get" (or "リストチェック") with `lines` in the list box, at virtual time 0.
+    void Start(const std::vector<std::string>& lines, bool download = true) {
+        std::string list;
+        for (const auto& l : lines) list += l + "\r\n";
+        H().texts[IDC_LIST] = list;
+        m_dlg->OnCommand(download ? IDC_GET : IDC_CHECK_LIST, false);
+        ASSERT_EQ(m_dlg->m_nCursor, 1);
+    }
+
+    // Lets virtual time run until the batch has ended (cursor 0), at most limitMs.
+    bool RunToEnd(int64_t limitMs = 300000) {
+        return H().AdvanceUntil([&] { return m_dlg->m_nCursor == 0; }, limitMs);
+    }
+
+    void ExpectState(int cursor, int ready, int idle, const std::string& what) {
+        EXPECT_EQ(m_dlg->m_nCursor, cursor) << what << ": m_nCursor";
+        EXPECT_EQ(m_dlg->m_bReady, ready) << what << ": m_bReady";
+        EXPECT_EQ(m_dlg->m_bIdle, idle) << what << ": m_bIdle";
+        EXPECT_TRUE(H().enabled) << what << ": main window left disabled";
+        EXPECT_TRUE(H().modeless.empty()) << what << ": progress window left open";
+        EXPECT_FALSE(H().TimerRunning(TIMER_RATE)) << what << ": rate timer left running";
+    }
+
+    void ExpectLog(const std::string& want, const std::string& what) {
+        EXPECT_EQ(U(m_dlg->m_strLog), U(want)) << what;
+    }
+
+    // The good job started at `sec` and the batch end on the tick after it.
+    std::string GoodJob(int sec) const {
+        return Announce(sec, GoodUrl()) + SaveTo(Save() / "good.bin") + Done(sec);
+    }
+    void ExpectGoodFileAndLogFile(const std::string& what) {
+        EXPECT_TRUE(ReadBytes(Save() / "good.bin") == testsrv::Pattern(kGoodSize, 77))
+            << what << ": the job after the fault did not arrive whole";
+        EXPECT_EQ(U(ReadBytes(Home() / "Pomvex.log")), U(m_dlg->m_strLog))
+            << what << ": log file differs from the run log";
+    }
+
+    std::string ErrorBoxes() const {
+        std::string s;
+        for (const auto& b : H().boxes) s += "[" + U(b.text) + "]";
+        return s;
+    }
+
+    std::unique_ptr<FakeHost> m_hostp;
+    std::unique_ptr<TempDir> m_homep, m_savep;
+    CurlInternetClient m_client;
+    std::unique_ptr<CPomvexDlg> m_dlg;
+    curlnet::Limits m_savedLimits;
+    std::chrono::steady_clock::time_point m_wallStart;
+};
+
+// ---------------------------------------------------------------------------------------------
+// Faults of the open: the transfer logs "接続に失敗しました" and leaves m_bIdle at 1, so the
+// watchdog releases the batch 100 s after the job started and logs the line once more.
+
+struct OpenFault {
+    const char* name;
+    std::string url;
+};
+
+TEST_F(FaultMatrix, OpenFaultsAreLoggedAndTheWatchdogMovesTheBatchOn) {
+    TempDir certs;
+    ASSERT_TRUE(testsrv::MakeSelfSignedCert(certs / "cert.pem", certs / "key.pem"));
+    const std::vector<OpenFault> faults = {
+        {"server accepts and never answers", Servers().Http("/hang/a.bin")},
+        {"redirect loop", Servers().Http("/loop/0")},
+        {"nothing listens", "http://127.0.0.1:" + std::to_string(testsrv::UnusedPort()) + "/a.bin"},
+    };
+    for (const OpenFault& f : faults) {
+        for (bool download : {true, false}) {
+            SCOPED_TRACE(std::string(f.name) + (download ? " (download)" : " (check)"));
+            Next();
+            Start({f.url, GoodUrl()}, download);
+            ASSERT_TRUE(RunToEnd());
+            std::string first = download ? Announce(1, f.url) : AnnounceCheck(1, f.url);
+            std::string second;
+            if (download) {
+                second = GoodJob(102);
+            } else {
+                second = AnnounceCheck(102, GoodUrl()) + J("ファイルサイズ");
+                std::string log = m_dlg->m_strLog;
+                size_t at = log.find(second, first.size());
+                ASSERT_NE(at, std::string::npos) << U(log);
+                // The figure is what curl had buffered: take it from the log, check the rest.
+                size_t end = log.find("\r\n", at + second.size());
+                second = log.substr(at, end + 2 - at) + J(" をチェック終了しました\r\n");
+            }
+            ExpectLog(first + kConnectFailed + kConnectFailed + second, f.name);
+            ExpectState(0, 0, 1, f.name);
+            EXPECT_EQ(ErrorBoxes(), "");
+            if (download) ExpectGoodFileAndLogFile(f.name);
+            // The watchdog released the batch at 101 s; the good job started on the tick after.
+            EXPECT_EQ(H().NowMs(), download ? 103000 : 103000);
+        }
+    }
+}
+
+// Open faults that need their own server or certificate; one run each, download mode.
+TEST_F(FaultMatrix, FtpAndTlsOpenFaults) {
+    TempDir root, certs;
+    testsrv::WriteBytes(root / "data.bin", testsrv::Pattern(20000, 3));
+
+    // TLS: a certificate for another host name, and one that expired in 2020; both trusted as
+    // anchors through SSL_CERT_FILE, so only the name or the date can fail them.
+    std::string mismatchCmd =
+        "openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=other.invalid"
+        " -addext subjectAltName=DNS:other.invalid -keyout '" +
+        certs / "mkey.pem" + "' -out '" + certs / "mcert.pem" + "' >/dev/null 2>&1";
+    ASSERT_EQ(std::system(mismatchCmd.c_str()), 0);
+    std::string expiredCmd =
+        "cd '" + certs.path() +
+        "' && mkdir db && touch db/index.txt && echo 01 > db/serial"
+        " && printf '[ca]\\ndefault_ca=x\\n[x]\\ndatabase=db/index.txt\\nnew_certs_dir=db\\n"
+        "serial=db/serial\\ndefault_md=sha256\\npolicy=p\\ncopy_extensions=copy\\n[p]\\n"
+        "commonName=supplied\\n' > ca.cnf"
+        " && openssl req -new -newkey rsa:2048 -nodes -subj /CN=localhost"
+        " -addext subjectAltName=IP:127.0.0.1,DNS:localhost -keyout ekey.pem -out e.csr"
+        " && openssl ca -batch -config ca.cnf -selfsign -keyfile ekey.pem -in e.csr"
+        " -out ecert.pem -startdate 20200101000000Z -enddate 20200102000000Z";
+    ASSERT_EQ(std::system((expiredCmd + " >/dev/null 2>&1").c_str()), 0);
+
+    struct Case {
+        const char* name;
+        std::vector<std::string> serverArgs;
+        std::string scheme, path, trust;
+    };
+    const std::vector<Case> cases = {
+        {"FTP login refused", {"ftp", root.path(), "deny"}, "ftp", "/data.bin", ""},
+        {"FTP 550 on RETR", {"ftp", root.path(), "refuse-retr"}, "ftp", "/data.bin", ""},
+        {"FTP data connection never opens",
+         {"ftp", root.path(), "no-data"},
+         "ftp",
+         "/data.bin",
+         ""},
+        {"TLS host-name mismatch",
+         {"http", root.path(), "--cert", certs / "mcert.pem", "--key", certs / "mkey.pem"},
+         "https",
+         "/files/data.bin",
+         certs / "mcert.pem"},
+        {"TLS expired certificate",
+         {"http", root.path(), "--cert", certs / "ecert.pem", "--key", certs / "ekey.pem"},
+         "https",
+         "/files/data.bin",
+         certs / "ecert.pem"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Next();
+        ServerProcess server("fault_server.py", c.serverArgs);
+        std::string url = c.scheme + "://127.0.0.1:" + std::to_string(server.port()) + c.path;
+        if (!c.trust.empty()) setenv("SSL_CERT_FILE", c.trust.c_str(), 1);
+        Start({url, GoodUrl()});
+        ASSERT_TRUE(RunToEnd());
+        unsetenv("SSL_CERT_FILE");
+        ExpectLog(Announce(1, url) + kConnectFailed + kConnectFailed + GoodJob(102), c.name);
+        ExpectState(0, 0, 1, c.name);
+        EXPECT_EQ(ErrorBoxes(), "");
+        EXPECT_EQ(ReadBytes(Save() / "data.bin"), "<missing>");
+        ExpectGoodFileAndLogFile(c.name);
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Replies that are not the resource: the download refuses them (a normal end, the batch goes on
+// at the next tick) and writes no file.
+
+TEST_F(FaultMatrix, ErrorRepliesAreRefusedAndTheBatchGoesOnAtOnce) {
+    const std::vector<std::pair<const char*, std::string>> cases = {
+        {"500 with 1500 bytes", "/status/500/1500"},
+        {"503 with 4000 bytes", "/status/503/4000"},
+        {"504 with 1100 bytes", "/status/504/1100"},
+        {"302 without Location, 3000-byte body", "/noloc/3000"},
+        // One byte every 700 ms from the start: after the first block's wait (10 s) it is
+        // judged on the few bytes it sent, and the window is free again.
+        {"drip one byte at a time from the start", "/drip/0/40/700"},
+    };
+    for (const auto& [name, path] : cases) {
+        SCOPED_TRACE(name);
+        Next();
+        std::string url = Servers().Http(path);
+        Start({url, GoodUrl()});
+        ASSERT_TRUE(RunToEnd());
+        ExpectLog(Announce(1, url) + kRefused + GoodJob(2), name);
+        ExpectState(0, 0, 1, name);
+        EXPECT_EQ(ErrorBoxes(), "");
+        std::string name2 = path.substr(path.rfind('/') + 1);
+        EXPECT_EQ(ReadBytes(Save() / name2), "<missing>") << "an error page was saved";
+        ExpectGoodFileAndLogFile(name);
+        EXPECT_EQ(H().NowMs(), 3000);
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Faults after the open: the read error reaches the error box, both flags stay 0, the watchdog
+// only logs, and the batch stands until NEXT. Whatever arrived stays on disk, and nothing is
+// logged as finished.
+
+TEST_F(FaultMatrix, BrokenBodiesStopTheBatchUntilNext) {
+    struct Case {
+        const char* name;
+        std::string path, file;
+        std::string kept;  // "<missing>" when no file may be created
+    };
+    const std::vector<Case> cases = {
+        {"headers, then no body", "/nobody/5000", "5000", "<missing>"},
+        {"close inside a chunked body", "/close-mid/300000", "300000", ServerPattern(150000)},
+        {"fewer bytes than Content-Length", "/short/300000", "300000", ServerPattern(299900)},
+        {"drip stalls after the first block", "/drip/2048/50/4000", "4000", ServerPattern(2048)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Next();
+        std::string url = Servers().Http(c.path);
+        Start({url, GoodUrl()});
+        // Far past the watchdog: the batch must still stand.
+        EXPECT_FALSE(RunToEnd(200000));
+        std::string first = Announce(1, url);
+        if (c.kept != "<missing>") first += SaveTo(Save() / c.file);
+        ExpectLog(first + kConnectFailed, std::string(c.name) + ", before NEXT");
+        ExpectState(2, 0, 0, c.name);
+        ASSERT_EQ(H().boxes.size(), 1u) << ErrorBoxes();
+        EXPECT_EQ(H().boxes[0].type, MB_ICONSTOP);
+        EXPECT_TRUE(ReadBytes(Save() / c.file) == c.kept)
+            << "the partial file must hold exactly the bytes that arrived ("
+            << ReadBytes(Save() / c.file).size() << " bytes on disk)";
+
+        m_dlg->OnCommand(IDC_NEXT, false);
+        int at = static_cast<int>(H().NowMs() / 1000) + 1;
+        ASSERT_TRUE(RunToEnd());
+        ExpectLog(first + kConnectFailed + kConnectFailed + GoodJob(at), c.name);
+        ExpectState(0, 0, 1, c.name);
+        ExpectGoodFileAndLogFile(c.name);
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Servers that are slow or say too much, but deliver: the file arrives whole.
+
+TEST_F(FaultMatrix, SlowAndOverlongBodiesArriveWhole) {
+    struct Case {
+        const char* name;
+        std::string path, file;
+        size_t size;
+    };
+    const std::vector<Case> cases = {
+        // 2 KiB at once, then one byte every 300 ms for 6 bytes: slow, never stalled.
+        {"drip one byte at a time", "/drip/2048/6/300", "300", 2054},
+        // The first 500 bytes come alone: the first block must wait for the threshold, not
+        // refuse a 40 KB file as "1 KB or less".
+        {"small first piece", "/pieces/40000/500/300", "300", 40000},
+        {"more bytes than Content-Length", "/long/20000", "20000", 20000},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Next();
+        std::string url = Servers().Http(c.path);
+        Start({url, GoodUrl()});
+        ASSERT_TRUE(RunToEnd());
+        ExpectLog(Announce(1, url) + SaveTo(Save() / c.file) + Done(1) + GoodJob(2), c.name);
+        ExpectState(0, 0, 1, c.name);
+        EXPECT_EQ(ErrorBoxes(), "");
+        EXPECT_TRUE(ReadBytes(Save() / c.file) == ServerPattern(c.size))
+            << ReadBytes(Save() / c.file).size() << " bytes on disk";
+        ExpectGoodFileAndLogFile(c.name);
+    }
+}
+
+TEST_F(FaultMatrix, SlowFtpDataArrivesWholeWhileTheClockRuns) {
+    TempDir root;
+    // The throttle lets 10000 bytes a second go and pauses about two seconds when they are
+    // used up: the second half arrives after a pause far longer than one pump.
+    std::string want = testsrv::Pattern(25000, 12);
+    testsrv::WriteBytes(root / "slow.bin", want);
+    ServerProcess ftp("fault_server.py", {"ftp", root.path(), "slow:10000"});
+    std::string url = "ftp://127.0.0.1:" + std::to_string(ftp.port()) + "/slow.bin";
+    // The throttle's pause is longer than the matrix's short stall limit.
+    curlnet::CurrentLimits().stallTimeoutMs = 5000;
+    // Every pump lets 200 virtual ms pass, so the ticks and the rate sampler run nested.
+    H().pumpAdvanceMs = 200;
+    Start({url});
+    ASSERT_TRUE(RunToEnd()) << U(m_dlg->m_strLog) << ErrorBoxes();
+    EXPECT_TRUE(ReadBytes(Save() / "slow.bin") == want);
+    // The job ran inside the tick of second 1; its end line carries the clock of a nested tick.
+    const std::string& log = m_dlg->m_strLog;
+    std::string head = Announce(1, url) + SaveTo(Save() / "slow.bin");
+    ASSERT_EQ(U(log.substr(0, head.size())), U(head));
+    EXPECT_NE(log.find(J("DL終了しました\r\n"), head.size()), std::string::npos) << U(log);
+    EXPECT_EQ(ErrorBoxes(), "");
+    ExpectState(0, 0, 1, "slow FTP");
+    int ticks = 0, samples = 0;
+    for (const auto& [id, ms] : H().firings) {
+        ticks += id == TIMER_TICK && ms > 1000 && ms < H().NowMs() - 1000;
+        samples += id == TIMER_RATE;
+    }
+    EXPECT_GT(ticks, 5) << "the clock must keep running inside a slow download";
+    EXPECT_GT(samples, 1) << "the rate sampler must run inside a slow download";
+}
+
+// ---------------------------------------------------------------------------------------------
+// An endless body: only the user (cancel) ends the download; a deadline ends the batch around
+// it but lets the running download go on.
+
+TEST_F(FaultMatrix, EndlessBodyEndsOnlyByCancel) {
+    std::string url = Servers().Http("/endless/endless.bin");
+    int blocks = 0;
+    H().onPump = [&] {
+        // Two pumps per block; cancel after about 4 MB.
+        if (++blocks == 8000 && !H().modeless.empty()) H().modeless.back()->PressCancel();
+    };
+    Start({url, GoodUrl()});
+    ASSERT_TRUE(RunToEnd());
+    ExpectLog(Announce(1, url) + SaveTo(Save() / "endless.bin") + kAborted, "cancel");
+    ExpectState(0, 1, 1, "cancel");
+    EXPECT_EQ(ReadBytes(Save() / "good.bin"), "<missing>") << "the batch must end at the cancel";
+    EXPECT_EQ(ReadBytes(Home() / "Pomvex.log"), "<missing>") << "a cancel writes no log file";
+    // The blocks copied before the press (a read hands out what has arrived, so a block may
+    // be short), in the server's order.
+    std::string got = ReadBytes(Save() / "endless.bin");
+    EXPECT_GT(got.size(), 3000u * 1024u);
+    EXPECT_LE(got.size(), 4000u * 1024u);
+    std::string chunk = ServerPattern(65536);
+    bool same = true;
+    for (size_t i = 0; i < got.size() && same; ++i) same = got[i] == chunk[i % 65536];
+    EXPECT_TRUE(same) << "the partial file is not the bytes the server sent";
+}
+
+TEST_F(FaultMatrix, DeadlineEndsTheBatchButNotTheRunningDownload) {
+    std::string url = Servers().Http("/endless/endless.bin");
+    // Armed for 00:01 of today, one hour of connection time.
+    H().texts[IDC_MONTH] = "11";
+    H().texts[IDC_DAY] = "28";
+    H().texts[IDC_HOUR] = "0";
+    H().texts[IDC_MINUTE] = "1";
+    H().texts[IDC_DURATION] = "1";
+    H().texts[IDC_LIST] = url + "\r\n" + GoodUrl() + "\r\n";
+    m_dlg->OnCommand(IDC_GET_LATER, false);
+    ASSERT_EQ(m_dlg->m_bArmed, 1);
+    // The schedule check at 100 s (00:01:40) matches and loads the list.
+    ASSERT_TRUE(H().AdvanceUntil([&] { return m_dlg->m_nCursor == 1; }, 200000));
+    ASSERT_EQ(H().NowMs(), 100000);
+    EXPECT_EQ(H().TimerPeriod(TIMER_DEADLINE), 3600000u);
+
+    // The download starts at 101 s; every pump lets one virtual second pass, so the deadline
+    // at 3700 s comes inside it. The user cancels two virtual minutes after the deadline.
+    H().pumpAdvanceMs = 1000;
+    bool deadlineSeen = false;
+    std::string logFileAtDeadline;
+    H().onPump = [&] {
+        if (!deadlineSeen && m_dlg->m_nCursor == 0) {
+            deadlineSeen = true;
+            logFileAtDeadline = ReadBytes(Home() / "Pomvex.log");
+        }
+        if (H().NowMs() >= 3820000 && !H().modeless.empty()) H().modeless.back()->PressCancel();
+    };
+    H().Advance(1000);  // the tick that starts the download, and everything inside it
+    H().pumpAdvanceMs = 0;
+    H().onPump = nullptr;
+
+    ASSERT_TRUE(deadlineSeen) << "the deadline never fired inside the download";
+    const std::string& log = m_dlg->m_strLog;
+    std::string head = Announce(101, url) + SaveTo(Save() / "endless.bin");
+    ASSERT_EQ(U(log.substr(0, head.size())), U(head));
+    // Inside the download: the watchdog's line at 201 s, the deadline's line at 3700 s, then
+    // the cancel; the download went on after the deadline and no other job started.
+    EXPECT_EQ(U(log.substr(head.size())), U(kConnectFailed + kTimeOver + kAborted));
+    EXPECT_EQ(U(logFileAtDeadline), U(head + kConnectFailed + kTimeOver))
+        << "the deadline writes the log file with its own line last";
+    ExpectState(0, 1, 1, "deadline, then cancel");
+    EXPECT_EQ(H().texts[IDC_LOG], log);
+    EXPECT_EQ(ReadBytes(Save() / "good.bin"), "<missing>");
+    EXPECT_FALSE(H().TimerRunning(TIMER_DEADLINE));
+    // Two pumps per block, one virtual second each: about 1860 blocks in 3720 virtual seconds.
+    EXPECT_GT(ReadBytes(Save() / "endless.bin").size(), 1000u * 1024u);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Local faults: the target cannot be created or written. Both flags stay 0: the watchdog only
+// logs, NEXT moves the batch on.
+
+TEST_F(FaultMatrix, LocalFaultsStopTheBatchUntilNext) {
+    const std::string body = testsrv::Pattern(5000, 21);
+    testsrv::WriteBytes(Servers().root / "local.bin", body);
+    testsrv::WriteBytes(Servers().root / "full", body);
+    const std::string url = Servers().Http("/files/local.bin");
+
+    TempDir readOnly;
+    std::string readOnlyHow;
+    if (geteuid() != 0) {
+        chmod(readOnly.path().c_str(), 0555);
+        readOnlyHow = "chmod 0555";
+    } else if (std::system(("chattr +i '" + readOnly.path() + "' 2>/dev/null").c_str()) == 0) {
+        readOnlyHow = "chattr +i";
+    }
+    struct Undo {
+        std::string path, how;
+        ~Undo() {
+            if (how == "chattr +i") (void)std::system(("chattr -i '" + path + "'").c_str());
+            if (how == "chmod 0555") chmod(path.c_str(), 0755);
+        }
+    } undo{readOnly.path(), readOnlyHow};
+
+    struct Case {
+        const char* name;
+        std::string folder, url;
+        std::string logged;  // after the announce
+        bool createsFile;
+    };
+    std::vector<Case> cases = {
+        {"save folder missing", Save() / "missing/", url, kCreateFailed, false},
+        {"target is an existing folder", Save().path() + "/", url, kCreateFailed, false},
+        {"full disk", "/dev/", Servers().Http("/files/full"), SaveTo("/dev/full") + kIoFailed,
+         false},
+    };
+    if (!readOnlyHow.empty())
+        cases.push_back(
+            {"save folder not writable", readOnly.path() + "/", url, kCreateFailed, false});
+    else
+        ADD_FAILURE() << "no way to make a read-only folder here";
+
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Next();
+        std::filesystem::create_directory(Save() / "local.bin");
+        H().texts[IDC_SAVE_DIR] = c.folder;
+        Start({c.url, GoodUrl()});
+        EXPECT_FALSE(RunToEnd(200000));
+        ExpectLog(Announce(1, c.url) + c.logged + kConnectFailed, c.name);
+        ExpectState(2, 0, 0, c.name);
+        EXPECT_EQ(ErrorBoxes(), "");
+        EXPECT_TRUE(std::filesystem::is_directory(Save() / "local.bin"))
+            << "the folder in the way was touched";
+        EXPECT_FALSE(std::filesystem::exists(readOnly / "local.bin"));
+
+        H().texts[IDC_SAVE_DIR] = Save().path() + "/";
+        m_dlg->OnCommand(IDC_NEXT, false);
+        int at = static_cast<int>(H().NowMs() / 1000) + 1;
+        ASSERT_TRUE(RunToEnd());
+        ExpectLog(Announce(1, c.url) + c.logged + kConnectFailed + kConnectFailed + GoodJob(at),
+                  c.name);
+        ExpectState(0, 0, 1, c.name);
+        ExpectGoodFileAndLogFile(c.name);
+    }
+}
+
+// 3 GiB (past every 32-bit count) from a sparse file, written to /dev/null: the copy ends
+// normally and the progress window's last count is the exact size.
+TEST_F(FaultMatrix, ThreeGibibytesToDevNullCountsPast32Bits) {
+    const uint64_t size = 3ull << 30;
+    {
+        std::string path = Servers().root / "null";
+        FILE* f = fopen(path.c_str(), "wb");
+        ASSERT_NE(f, nullptr);
+        ASSERT_EQ(ftruncate(fileno(f), static_cast<off_t>(size)), 0);
+        fclose(f);
+    }
+    std::string url = Servers().Http("/files/null");
+    H().texts[IDC_SAVE_DIR] = "/dev/";
+    std::string lastStatus;
+    int64_t maxSample = 0;
+    H().onPump = [&] {
+        if (!H().modeless.empty()) {
+            maxSample = std::max(maxSample, m_dlg->m_nBytesSinceSample);
+            if ((H().pumpCount & 0xFFFF) == 0 || m_dlg->m_nBytesSinceSample == int64_t(size))
+                lastStatus = H().modeless.back()->texts[IDC_PROGDLG_STATUS];
+        }
+    };
+    Start({url});
+    ASSERT_TRUE(RunToEnd());
+    std::remove((Servers().root / "null").c_str());
+    ExpectLog(Announce(1, url) + SaveTo("/dev/null") + Done(1), "3 GiB");
+    ExpectState(0, 0, 1, "3 GiB");
+    EXPECT_EQ(ErrorBoxes(), "");
+    EXPECT_EQ(maxSample, int64_t(size)) << "the byte count of the sample wrapped";
+    EXPECT_EQ(U(lastStatus), U(J("null を保存中   3221225472バイト")));
+}
+
+}  // namespace
