@@ -40,7 +40,7 @@ constexpr ControlTemplate kMain[] = {
 constexpr ControlTemplate kAbout[] = {
     {IDC_STATIC, Kind::StaticIcon, "", 11, 17, 20, 20, 0},
     {IDC_STATIC, Kind::Static, "Pomvex Version 1.0", 40, 10, 119, 8, NoPrefix},
-    {IDC_STATIC, Kind::Static, "Copyright (C) 2026 Pomvex developers", 40, 25, 119, 8, 0},
+    {IDC_STATIC, Kind::Static, "(C) 2026 Pomvex developers", 40, 25, 119, 8, 0},
     {1, Kind::PushButton, "OK", 178, 7, 50, 14, DefPush | TabStop},
 };
 

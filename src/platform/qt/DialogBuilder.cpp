@@ -11,6 +11,12 @@
 #include <QString>
 #include <algorithm>
 
+// The icons are compiled into this static library; nothing references its resource table, so
+// the linker would drop it unless it is registered by hand (outside any namespace).
+static void RegisterResources() {
+    Q_INIT_RESOURCE(pomvex);
+}
+
 namespace qthost {
 
 QFont DialogFont() {
@@ -22,6 +28,8 @@ QFont DialogFont() {
 }
 
 QIcon ProgramIcon() {
+    static const bool registered = (RegisterResources(), true);
+    (void)registered;
     QIcon icon;
     for (int size : {16, 32, 48, 64, 128, 256})
         icon.addFile(QStringLiteral(":/icons/pomvex-%1.png").arg(size), QSize(size, size));

@@ -7,6 +7,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFileSystemModel>
+#include <QFontMetricsF>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -15,7 +16,10 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QProgressBar>
+#include <QProxyStyle>
 #include <QPushButton>
+#include <QShortcut>
+#include <QStyle>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -96,6 +100,42 @@ std::string WidgetText(QWidget* w) {
 
 bool IsEnter(const QKeyEvent* e) {
     return e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter;
+}
+
+// Lets a tap of Alt put the menu bar into keyboard mode (first menu highlighted, arrows move,
+// Down opens), as on most Linux desktops; Qt's own default style leaves Alt alone.
+class AltNavigationStyle : public QProxyStyle {
+  public:
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* ret) const override {
+        if (hint == SH_MenuBar_AltKeyNavigation) return 1;
+        return QProxyStyle::styleHint(hint, option, widget, ret);
+    }
+};
+
+// The clock's text ("12月07日　 05:37:12") is wider in the dialog font than its box: Latin digits
+// of the stand-in face are wider than in the face the layout was drawn with, while the dialog
+// units (from the A..z average) are right for everything else. The box keeps its template
+// rectangle; its text gets a horizontally narrowed face, just enough for the widest clock text.
+void FitClockText(QLineEdit* clock) {
+    QFont font = clock->font();
+    const QFontMetricsF plain(font);
+    QChar widest = u'0';
+    for (char16_t d = u'1'; d <= u'9'; ++d)
+        if (plain.horizontalAdvance(QChar(d)) > plain.horizontalAdvance(widest)) widest = d;
+    QString sample = QStringLiteral("00月00日\u3000 00:00:00");
+    sample.replace(u'0', widest);
+    // The line edit's text area: inside the frame and its fixed 2-pixel side margins, with one
+    // pixel for the cursor.
+    const int frame = clock->hasFrame() ? clock->style()->pixelMetric(QStyle::PM_DefaultFrameWidth,
+                                                                      nullptr, clock)
+                                        : 0;
+    const qreal room = clock->width() - 2 * frame - 2 * 2 - 1;
+    for (int stretch = 100; stretch >= 70; --stretch) {
+        font.setStretch(stretch);
+        if (QFontMetricsF(font).horizontalAdvance(sample) <= room) break;
+    }
+    if (font.stretch() != 100) clock->setFont(font);
 }
 
 const DialogTemplate& TemplateOrThrow(int id) {
@@ -338,6 +378,7 @@ QtHost::QtHost(LogicFactory makeLogic, QWidget* parent)
         }
     }
     BuildMenu();
+    if (auto* clock = qobject_cast<QLineEdit*>(control(IDC_CLOCK))) FitClockText(clock);
 
     m_logic = makeLogic(*this);
     if (!m_logic) throw std::invalid_argument("QtHost: the logic factory returned null");
@@ -367,6 +408,19 @@ void QtHost::BuildMenu() {
         };
     for (const MenuTemplate& top : MainMenu())
         fill(m_menuBar->addMenu(QString::fromUtf8(top.text)), top.items);
+
+    // The menu texts carry no mnemonics, so the keyboard reaches the menu bar the desktop way:
+    // F10 opens the first menu, a tap of Alt highlights it; the arrow keys move on from there.
+    auto* style = new AltNavigationStyle;
+    style->setParent(m_menuBar);
+    m_menuBar->setStyle(style);
+    auto* f10 = new QShortcut(QKeySequence(Qt::Key_F10), this);
+    connect(f10, &QShortcut::activated, this, &QtHost::OpenMenuBar);
+}
+
+void QtHost::OpenMenuBar() {
+    if (!m_enabled || m_menuBar->actions().isEmpty()) return;
+    m_menuBar->setActiveAction(m_menuBar->actions().first());
 }
 
 QWidget* QtHost::control(int id) const {

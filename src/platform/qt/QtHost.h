@@ -90,6 +90,7 @@ class QtHost : public QDialog, public Host {
 
   private:
     void BuildMenu();
+    void OpenMenuBar();
     void OnTimerFired(unsigned id, QTimer* fired);
     QTimer* ArmTimer(unsigned id, int periodMs);
 
