@@ -1,0 +1,293 @@
+#!/usr/bin/env python3
+"""Black-box test of the installed pomvex binary through a real X display.
+
+Starts Xvfb, a local HTTP server on 127.0.0.1, installs the build into a temporary prefix,
+starts pomvex with POMVEX_HOME in a temporary folder and drives it only with X input
+(xdotool). Checks the downloaded files byte for byte and the log file's CP932 lines.
+
+Usage: e2e_test.py BUILD_DIR [scenario ...]   (scenarios: later, get, check; default: all)
+The installed launcher and icons are checked every time. Exit status 77: Xvfb or xdotool missing.
+"""
+import datetime
+import http.server
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+
+CLOCK = r"\d\d月\d\d日　 \d\d:\d\d:\d\d"
+
+
+class Server:
+    """Serves a folder on 127.0.0.1 on a free port."""
+
+    def __init__(self, root):
+        handler = lambda *a, **k: http.server.SimpleHTTPRequestHandler(*a, directory=root, **k)
+        http.server.SimpleHTTPRequestHandler.log_message = lambda *a: None
+        self.httpd = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
+        self.port = self.httpd.server_address[1]
+        threading.Thread(target=self.httpd.serve_forever, daemon=True).start()
+
+    def url(self, name):
+        return f"http://127.0.0.1:{self.port}/{name}"
+
+    def close(self):
+        self.httpd.shutdown()
+
+
+class Display:
+    """An Xvfb server on a free display number."""
+
+    def __init__(self):
+        r, w = os.pipe()
+        self.proc = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(w), "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
+            pass_fds=[w], stderr=subprocess.DEVNULL)
+        os.close(w)
+        num = b""
+        while not num.endswith(b"\n"):
+            chunk = os.read(r, 16)
+            if not chunk:
+                raise RuntimeError("Xvfb did not start")
+            num += chunk
+        os.close(r)
+        self.name = ":" + num.decode().strip()
+
+    def close(self):
+        self.proc.terminate()
+        self.proc.wait(10)
+
+
+class App:
+    def __init__(self, binary, display, home):
+        env = dict(os.environ, DISPLAY=display.name, POMVEX_HOME=home, QT_QPA_PLATFORM="xcb")
+        for k in ("http_proxy", "https_proxy", "ftp_proxy", "HTTP_PROXY", "HTTPS_PROXY", "all_proxy", "ALL_PROXY"):
+            env.pop(k, None)
+        self.env = env
+        self.proc = subprocess.Popen([binary], env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        # Another scenario's window may be open on the same display: find ours by its process.
+        self.wid = self.xdo("search", "--sync", "--onlyvisible", "--pid", str(self.proc.pid),
+                            "--name", "^Pomvex$").split()[0]
+        self.focus()
+        time.sleep(1.0)
+
+    def focus(self):
+        # No window manager runs on the test display: give the window the input focus directly.
+        self.xdo("windowfocus", "--sync", self.wid)
+
+    def xdo(self, *args):
+        return subprocess.run(["xdotool", *args], env=self.env, check=True, capture_output=True,
+                              text=True, timeout=60).stdout
+
+    def key(self, *keys):
+        self.xdo("key", "--clearmodifiers", "--delay", "60", *keys)
+
+    def type(self, text):
+        self.xdo("type", "--clearmodifiers", "--delay", "15", text)
+
+    def close(self):
+        if self.proc.poll() is None:
+            self.proc.terminate()
+            try:
+                self.proc.wait(10)
+            except subprocess.TimeoutExpired:
+                self.proc.kill()
+
+
+def wait_for(path, seconds):
+    end = time.time() + seconds
+    while time.time() < end:
+        if os.path.exists(path):
+            time.sleep(0.5)  # let the writer finish
+            return True
+        time.sleep(0.25)
+    return False
+
+
+def log_lines(home):
+    with open(os.path.join(home, "Pomvex.log"), "rb") as f:
+        data = f.read()
+    assert data.endswith(b"\r\n"), f"log does not end in CR LF: {data[-20:]!r}"
+    return data.decode("cp932").split("\r\n")[:-1]
+
+
+def expect_lines(got, patterns):
+    assert len(got) == len(patterns), f"log has {len(got)} lines, expected {len(patterns)}:\n" + "\n".join(got)
+    for g, p in zip(got, patterns):
+        assert re.fullmatch(p, g), f"log line {g!r} does not match {p!r}\nwhole log:\n" + "\n".join(got)
+
+
+def make_files(root):
+    files = {"one.bin": os.urandom(4096), "two.dat": os.urandom(300_000), "three.txt": b"line\r\nline\n" * 500}
+    for name, data in files.items():
+        with open(os.path.join(root, name), "wb") as f:
+            f.write(data)
+    return files
+
+
+def enter_list(app, urls):
+    # The list box has the focus at start: replace the placeholder with the URLs.
+    # xdotool types "\n" as a keysym the edit box ignores: press Return between the lines.
+    app.key("ctrl+a", "Delete")
+    for i, url in enumerate(urls):
+        if i:
+            app.key("Return")
+        app.type(url)
+
+
+def scenario_get(binary, display, server, files, home):
+    app = App(binary, display, home)
+    try:
+        urls = [server.url(n) for n in files]
+        enter_list(app, urls)
+        app.key("Tab", "space")  # Tab goes to "Get"
+        assert wait_for(os.path.join(home, "Pomvex.log"), 60), "no log file after Get"
+        for name, data in files.items():
+            with open(os.path.join(home, name), "rb") as f:
+                assert f.read() == data, f"{name} differs from the served file"
+        pats = []
+        for u, n in zip(urls, files):
+            pats += [CLOCK, re.escape(u) + "をDLします", "保存先 " + re.escape(os.path.join(home, n)),
+                     CLOCK + "   DL終了しました"]
+        expect_lines(log_lines(home), pats)
+    finally:
+        app.close()
+    yield from ()
+
+
+def scenario_check(binary, display, server, files, home):
+    app = App(binary, display, home)
+    try:
+        urls = [server.url(n) for n in files]
+        enter_list(app, urls)
+        # ツール > リストをチェック through the keyboard: F10 opens the first menu, Right moves
+        # to the next one with its first item highlighted.
+        app.key("F10", "Right", "Return")
+        assert wait_for(os.path.join(home, "Pomvex.log"), 60), "no log file after the list check"
+        pats = []
+        for u in urls:
+            pats += [CLOCK, re.escape(u) + "をチェックします", r"ファイルサイズ\d+バイト", " をチェック終了しました"]
+        expect_lines(log_lines(home), pats)
+        for name in files:
+            assert not os.path.exists(os.path.join(home, name)), "a check wrote a file"
+    finally:
+        app.close()
+    yield from ()
+
+
+def scenario_later(binary, display, server, files, home):
+    """Arms the schedule for the coming minute, then yields: the other scenarios run while it
+    waits (the schedule check only looks every 50 seconds)."""
+    app = App(binary, display, home)
+    try:
+        urls = [server.url(n) for n in files][:1]
+        enter_list(app, urls)
+        now = datetime.datetime.now()
+        start = now + datetime.timedelta(minutes=1 if now.second < 45 else 2)
+        # Tab order from the list: Get, あとでGet, 保存場所, リストを開く, リストを保存, NEXT,
+        # month, day, hour, minute, duration, リストチェック.
+        app.key(*["Tab"] * 7)
+        for value in (start.month, start.day, start.hour, start.minute, 1):
+            app.key("ctrl+a")
+            app.type(str(value))
+            app.key("Tab")
+        # Back from リストチェック to あとでGet.
+        app.key(*["shift+Tab"] * 10, "space")
+        yield
+        log = os.path.join(home, "Pomvex.log")
+        wait = (start - datetime.datetime.now()).total_seconds() + 90
+        assert wait_for(log, wait), "the timed start did not run"
+        started = datetime.datetime.fromtimestamp(os.path.getmtime(log))
+        assert started >= start.replace(second=0, microsecond=0), f"started early, at {started}"
+        name = list(files)[0]
+        with open(os.path.join(home, name), "rb") as f:
+            assert f.read() == files[name]
+        expect_lines(log_lines(home), [CLOCK, re.escape(urls[0]) + "をDLします",
+                                       "保存先 " + re.escape(os.path.join(home, name)), CLOCK + "   DL終了しました"])
+    finally:
+        app.close()
+
+
+def scenario_install(prefix):
+    """What `cmake --install` put under the prefix for the desktop: launcher and icons."""
+    with open(os.path.join(prefix, "share", "applications", "pomvex.desktop"), encoding="utf-8") as f:
+        entry = dict(line.split("=", 1) for line in f.read().splitlines() if "=" in line)
+    assert entry.get("Exec") == "pomvex" and entry.get("Icon") == "pomvex", entry
+    assert entry.get("Categories") == "Network;FileTransfer;", entry
+    icons = os.path.join(prefix, "share", "icons", "hicolor")
+    for size in (16, 32, 48, 64, 128, 256):
+        path = os.path.join(icons, f"{size}x{size}", "apps", "pomvex.png")
+        with open(path, "rb") as f:
+            head = f.read(24)
+        assert head[:8] == b"\x89PNG\r\n\x1a\n", path
+        assert int.from_bytes(head[16:20], "big") == size, f"{path} is not {size} pixels wide"
+    assert os.path.exists(os.path.join(icons, "scalable", "apps", "pomvex.svg"))
+
+
+SCENARIOS = {"later": scenario_later, "get": scenario_get, "check": scenario_check}
+
+
+def main():
+    build = os.path.abspath(sys.argv[1])
+    chosen = [n for n in SCENARIOS if n in sys.argv[2:]] or list(SCENARIOS)
+    for tool in ("Xvfb", "xdotool"):
+        if not shutil.which(tool):
+            print(f"SKIP: {tool} is not installed (scripts/setup.sh installs it)")
+            return 77
+    work = tempfile.mkdtemp(prefix="pomvex-e2e-")
+    results = {}
+    try:
+        prefix = os.path.join(work, "prefix")
+        subprocess.run(["cmake", "--install", build, "--prefix", prefix], check=True, stdout=subprocess.DEVNULL)
+        try:
+            scenario_install(prefix)
+            results["install"] = None
+        except Exception as e:
+            results["install"] = e
+        binary = os.path.join(prefix, "bin", "pomvex")
+        served = os.path.join(work, "served")
+        os.mkdir(served)
+        files = make_files(served)
+        server, display = Server(served), Display()
+
+        def step(name, gen):
+            """Runs a scenario up to its next pause; False once it has ended."""
+            try:
+                next(gen)
+                return True
+            except StopIteration:
+                results[name] = None
+            except Exception as e:  # report every scenario, then fail
+                results[name] = e
+            return False
+
+        try:
+            waiting = []
+            for name in chosen:
+                home = os.path.join(work, "home-" + name)
+                os.mkdir(home)
+                gen = SCENARIOS[name](binary, display, server, files, home)
+                if step(name, gen):
+                    waiting.append((name, gen))
+            for name, gen in waiting:
+                while step(name, gen):
+                    pass
+        finally:
+            server.close()
+            display.close()
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+    failed = 0
+    for name, error in results.items():
+        print(f"PASS {name}" if error is None else f"FAIL {name}: {error}")
+        failed += error is not None
+    print(f"{len(results) - failed} passed, {failed} failed")
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
