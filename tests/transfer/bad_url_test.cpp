@@ -1,0 +1,115 @@
+// URLs nobody should type: each must end in a logged failure (or a refusal) within moments,
+// never in a crash, a hang or a file written somewhere it should not be.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <memory>
+#include <string>
+
+#include "fake/FakeHost.h"
+#include "platform/Text.h"
+#include "platform/curl/CurlInternet.h"
+#include "resources/Resource.h"
+#include "transfer/LocalServers.h"
+#include "ui/PomvexDlg.h"
+
+namespace {
+
+using testsrv::ReadBytes;
+using testsrv::Servers;
+
+std::string J(const char* utf8) {
+    return text::Utf8ToCp932(utf8).value();
+}
+std::string U(const std::string& cp932) {
+    return text::Cp932ToUtf8(cp932);
+}
+
+enum class End { ConnectFailed, Refused, Saved };
+
+TEST(BadUrl, EveryBadUrlEndsInALoggedOutcomeAtOnce) {
+    testsrv::ClearProxyEnvironment();
+    testsrv::TempDir home, save;
+    setenv("POMVEX_HOME", home.path().c_str(), 1);
+    testsrv::WriteBytes(Servers().root / "a b.bin", testsrv::Pattern(3000, 5));
+    const std::string local = "http://127.0.0.1:" + std::to_string(Servers().http.port());
+
+    struct Case {
+        const char* what;
+        std::string url;
+        End end;
+        const char* savedAs;  // for End::Saved
+    };
+    const Case cases[] = {
+        {"scheme only", "http://", End::ConnectFailed, nullptr},
+        {"no scheme, no host", "://", End::ConnectFailed, nullptr},
+        {"unclosed IPv6 bracket", "http://[::1", End::ConnectFailed, nullptr},
+        {"port out of range", "http://host.invalid:99999/a.zip", End::ConnectFailed, nullptr},
+        {"unknown scheme", "nntp://127.0.0.1/a.zip", End::ConnectFailed, nullptr},
+        {"only blanks", "   ", End::ConnectFailed, nullptr},
+        {"control characters", local + "/files/a\x01\x7f.bin", End::ConnectFailed, nullptr},
+        {"tab in the host", "http://127.0.0.1\t/a.zip", End::ConnectFailed, nullptr},
+        {"NUL inside", std::string("http://\0/a.zip", 14), End::ConnectFailed, nullptr},
+        {"10 KB path", local + "/" + std::string(10 * 1024, 'p'), End::Refused, nullptr},
+        // Escaped the way a browser would, so the server finds the file; the name keeps the
+        // escape, as the URL splitter hands the path out.
+        {"space in the path", local + "/files/a b.bin", End::Saved, "a%20b.bin"},
+    };
+    for (const Case& c : cases) {
+        for (bool download : {true, false}) {
+            SCOPED_TRACE(std::string(c.what) + (download ? " (download)" : " (check)"));
+            FakeHost host;
+            CurlInternetClient client;
+            CPomvexDlg dlg(host, client);
+            dlg.m_strClock = "CLOCK";
+            host.texts[IDC_SAVE_DIR] = save.path() + "/";
+            dlg.m_strJobs[1] = c.url;
+            dlg.m_strJobs[2] = "next";
+            dlg.m_nCursor = 2;
+            auto t0 = std::chrono::steady_clock::now();
+            dlg.RunGuarded([&] { download ? dlg.DownloadItem(1) : dlg.CheckItem(1); }, false);
+            auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                          std::chrono::steady_clock::now() - t0)
+                          .count();
+            EXPECT_LT(ms, 5000) << "took " << ms << " ms";
+            std::string box;
+            for (const auto& b : host.boxes) box += U(b.text);
+            EXPECT_EQ(box, "") << "a bad URL must be logged, not boxed";
+            EXPECT_TRUE(host.enabled);
+            EXPECT_TRUE(host.modeless.empty());
+
+            std::string start =
+                "CLOCK\r\n" + c.url + J(download ? "をDLします\r\n" : "をチェックします\r\n");
+            std::string want;
+            if (c.end == End::ConnectFailed) {
+                want = start + J("接続に失敗しました\r\n");
+                EXPECT_EQ(dlg.m_bReady, 0);
+                EXPECT_EQ(dlg.m_bIdle, 1) << "the watchdog must be able to release the batch";
+            } else if (!download && c.end == End::Refused) {
+                // A check of an error page fails the open.
+                want = start + J("接続に失敗しました\r\n");
+            } else if (!download) {
+                // The figure is what curl had buffered after the first block: any number.
+                const std::string& log = dlg.m_strLog;
+                std::string size = J("ファイルサイズ"),
+                            end = J("バイト\r\n") + J(" をチェック終了しました\r\n");
+                size_t digits = start.size() + size.size();
+                size_t stop = log.find_first_not_of("0123456789", digits);
+                want = stop == std::string::npos
+                           ? start
+                           : start + size + log.substr(digits, stop - digits) + end;
+            } else if (c.end == End::Refused) {
+                want = start + J("要求された URL がないか、1Kバイト以下のファイルです\r\n"
+                                 "ファイルをDLできませんでした\r\n");
+                EXPECT_EQ(dlg.m_bReady, 1);
+            } else {
+                std::string path = save / c.savedAs;
+                want = start + J("保存先 ") + path + "\r\nCLOCK   " + J("DL終了しました\r\n");
+                EXPECT_TRUE(ReadBytes(path) == testsrv::Pattern(3000, 5));
+            }
+            EXPECT_EQ(U(dlg.m_strLog), U(want));
+        }
+    }
+}
+
+}  // namespace
