@@ -19,6 +19,7 @@
 #include <QDialog>
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QPointer>
 #include <QPushButton>
 #include <QTimer>
 #include <algorithm>
@@ -53,18 +54,22 @@ struct Watch {
     qint64 statusSince = -1, maxStatusGap = 0;
     int statusChanges = 0;
     qint64 cancelAt = -1;  // ms on `clock` when "中止" was clicked
+    QPointer<QDialog> progress;
+    QPointer<QLabel> line;
 
     void Fire(QWidget* mainWindow, qint64 cancelAfterMs) {
         qint64 now = clock.elapsed();
         if (lastFire >= 0) maxGap = std::max(maxGap, now - lastFire);
         lastFire = now;
         ++served;
-        QDialog* progress = ProgressWindow(mainWindow);
-        if (!progress) return;
-        // The status line is the widest label (the number and the unit labels are short).
-        QLabel* line = nullptr;
-        for (QLabel* l : progress->findChildren<QLabel*>())
-            if (!line || l->width() > line->width()) line = l;
+        // Looked up once per window: the probe must not cost the copy loop much.
+        if (!progress) {
+            progress = ProgressWindow(mainWindow);
+            if (!progress) return;
+            // The status line is the widest label (the number and the unit labels are short).
+            for (QLabel* l : progress->findChildren<QLabel*>())
+                if (!line || l->width() > line->width()) line = l;
+        }
         if (line && line->text() != status) {
             status = line->text();
             ++statusChanges;

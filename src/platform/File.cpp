@@ -114,9 +114,13 @@ bool CFile::Open(const std::string& path, unsigned flags, CFileException* error)
             return false;
         }
     }
-    // Truncate only once the lock is held, so a holder's file is never emptied under it.
+    // Truncate only once the lock is held, so a holder's file is never emptied under it; and
+    // only a file that has bytes: on ext4 truncating even an empty file makes the last close
+    // start writeback of everything written since (auto_da_alloc), which costs a big download
+    // a second of system time and a frozen window at its end.
+    struct stat locked {};
     if ((flags & modeCreate) && (flags & modeWrite) && S_ISREG(st.st_mode) &&
-        ::ftruncate(fd, 0) != 0) {
+        (::fstat(fd, &locked) != 0 || locked.st_size > 0) && ::ftruncate(fd, 0) != 0) {
         int err = errno;
         ::close(fd);
         if (error) *error = CFileException::FromErrno(err, path);

@@ -190,6 +190,44 @@ TEST_F(FileTest, WriterKeepsBytesUntilFlushAndKeepsOrder) {
     EXPECT_EQ(batch_test::ReadFileBytes(path), "0123456789abcdefghij" + big + "!");
 }
 
+TEST_F(FileTest, WriterFillsItsBufferExactlyAndReusesItAfterEveryFlush) {
+    const std::string path = dir + "/fill";
+    CFile file;
+    ASSERT_TRUE(file.Open(path, CFile::modeCreate | CFile::modeWrite));
+    FileWriter writer(file, 8);
+    std::string want;
+    for (int round = 0; round < 5; ++round) {
+        const std::string a = "abcd" + std::to_string(round % 10), b = "xyz";  // 5 + 3 = 8
+        writer.Write(a.data(), a.size());
+        writer.Write(b.data(), b.size());  // exactly full: still only buffered
+        EXPECT_EQ(batch_test::ReadFileBytes(path), want) << "round " << round;
+        want += a + b;
+        writer.Write("!", 1);  // one more byte spills the full buffer first
+        EXPECT_EQ(batch_test::ReadFileBytes(path), want) << "round " << round;
+        writer.Flush();
+        want += "!";
+    }
+    writer.Write("12345678", 8);  // as large as the buffer: fits the emptied buffer
+    EXPECT_EQ(batch_test::ReadFileBytes(path), want);
+    writer.Write("123456789", 9);  // larger: spills the buffer, then goes straight through
+    want += "12345678123456789";
+    EXPECT_EQ(batch_test::ReadFileBytes(path), want);
+    writer.Flush();
+    file.Close();
+    EXPECT_EQ(batch_test::ReadFileBytes(path), want);
+}
+
+TEST(FileFullDisk, AFailedFlushIsNotRetried) {
+    CFile file;
+    ASSERT_TRUE(file.Open("/dev/full", CFile::modeCreate | CFile::modeWrite));
+    FileWriter writer(file, 16);
+    writer.Write("abc", 3);
+    EXPECT_THROW(writer.Flush(), CFileException);
+    EXPECT_NO_THROW(writer.Flush()) << "the lost bytes must not be written again";
+    writer.Write("de", 2);
+    EXPECT_THROW(writer.Flush(), CFileException) << "new bytes are written (and fail) again";
+}
+
 TEST(FileFullDisk, ShortWriteIsDiskFull) {
     CFile file;
     ASSERT_TRUE(file.Open("/dev/full", CFile::modeCreate | CFile::modeWrite));

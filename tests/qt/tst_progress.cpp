@@ -3,6 +3,7 @@
 // run by the real timers against a local server.
 #include <QDialog>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -10,7 +11,9 @@
 #include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
 #include <string>
@@ -128,6 +131,49 @@ class TestProgress : public QObject {
         dlg.SetStatus(text::Utf8ToCp932("a.bin を保存中   2048バイト").value());
         host->FlushViews();
         QVERIFY(LabelWithText(win, QString::fromUtf8("a.bin を保存中   2048バイト")));
+    }
+
+    // A copy loop sets the status line after every block and pumps twice per block. The line
+    // must keep reaching the screen while that runs, yet not be repainted on every pump, and
+    // the last text must be the one left standing.
+    void statusLineFollowsACopyLoopWithoutARepaintPerBlock() {
+        auto host = MakeHost();
+        CProgressDlg dlg(*host);
+        QVERIFY(dlg.Create());
+        QDialog* win = ProgressWindow(*host);
+        QVERIFY(win);
+
+        QTest::qWait(60);  // a quiet spell: the next text shows at the next pass of the loop
+        dlg.SetStatus("first");
+        QCoreApplication::processEvents();
+        QVERIFY(LabelWithText(win, "first"));
+
+        QElapsedTimer clock;
+        clock.start();
+        int pumps = 0, changes = 0;
+        qint64 lastChange = 0, longestStill = 0;
+        std::string text;
+        QLabel* line = LabelWithText(win, "first");
+        QString seen = line->text();
+        for (int block = 0; clock.elapsed() < 400; ++block) {
+            text = "a.bin " + std::to_string(block);
+            dlg.SetStatus(text);
+            dlg.SetPos(block % 20480);
+            QVERIFY(!dlg.CheckCancelButton());
+            QThread::usleep(50);  // the block's own work
+            pumps += 2;
+            if (line->text() != seen) {
+                seen = line->text();
+                ++changes;
+                longestStill = std::max(longestStill, clock.elapsed() - lastChange);
+                lastChange = clock.elapsed();
+            }
+        }
+        QVERIFY2(changes >= 4, qPrintable(QString("the line changed %1 times").arg(changes)));
+        QVERIFY2(changes < pumps / 20,
+                 qPrintable(QString("%1 repaints for %2 pumps").arg(changes).arg(pumps)));
+        QVERIFY2(longestStill < 250, qPrintable(QString("still for %1 ms").arg(longestStill)));
+        QTRY_VERIFY(LabelWithText(win, QString::fromStdString(text)));
     }
 
     void batchOfThreeOnTheRealEventLoop() {

@@ -22,9 +22,12 @@ namespace curlnet {
 // Limits of every transfer. Not constants so that tests can shorten the stall limit.
 struct Limits {
     long connectTimeoutMs = 30000;
-    long stallTimeoutMs = 60000;   // no byte for this long during the open or a read
-    size_t bufferBytes = 1 << 20;  // unread bytes above this pause the transfer
-    long receiveChunkBytes = 256 * 1024;
+    long stallTimeoutMs = 60000;  // no byte for this long during the open or a read
+    // Unread bytes above this pause the transfer. Pausing is dear (curl keeps a copy of the
+    // held data and the socket backs up), so the budget is large enough that a full-speed
+    // loopback transfer seldom pauses, and small enough to keep memory flat (about 4 MiB).
+    size_t bufferBytes = 4 << 20;
+    long receiveChunkBytes = 256 * 1024;  // CURLOPT_BUFFERSIZE: bytes per socket read
 };
 // The limits used by files opened from now on. Not thread-safe (the program has one thread).
 Limits& CurrentLimits();
