@@ -372,32 +372,55 @@ class CurlUrlFile : public CInternetFile {
     bool m_bDiscarded = false;  // some byte from the start is no longer in m_buf
 };
 
+}  // namespace
+
+namespace curlnet {
+
+UrlParts SplitUrl(const std::string& text) {
+    UrlParts parts;
+    UrlPtr url(curl_url());
+    if (!url)
+        throw CInternetException(CURLE_OUT_OF_MEMORY, curl_easy_strerror(CURLE_OUT_OF_MEMORY));
+    // Taken as typed when it is a valid URL; else once more with unsafe bytes escaped.
+    CURLUcode rc = curl_url_set(url.get(), CURLUPART_URL, text.c_str(), CURLU_NON_SUPPORT_SCHEME);
+    if (rc != CURLUE_OK)
+        rc = curl_url_set(url.get(), CURLUPART_URL, text.c_str(),
+                          CURLU_NON_SUPPORT_SCHEME | CURLU_URLENCODE);
+    if (rc != CURLUE_OK) ThrowUrl(rc);
+
+    parts.scheme = UrlPart(url.get(), CURLUPART_SCHEME);
+    parts.fileName = FileNameOfUrlPath(PathWithQuery(url.get()));
+    if (parts.scheme == "file")
+        parts.localPath = UrlPart(url.get(), CURLUPART_PATH, CURLU_URLDECODE);
+    parts.url = url.release();
+    return parts;
+}
+
+UrlParts::~UrlParts() {
+    if (url) curl_url_cleanup(url);
+}
+
+}  // namespace curlnet
+
+namespace {
+
 class CurlSession : public CInternetSession {
   public:
     explicit CurlSession(std::string agent) : m_strAgent(std::move(agent)) {}
 
     std::unique_ptr<CInternetFile> OpenURL(const std::string& text) override {
-        UrlPtr url(curl_url());
-        if (!url)
-            throw CInternetException(CURLE_OUT_OF_MEMORY, curl_easy_strerror(CURLE_OUT_OF_MEMORY));
-        // Taken as typed when it is a valid URL; else once more with unsafe bytes escaped.
-        CURLUcode rc =
-            curl_url_set(url.get(), CURLUPART_URL, text.c_str(), CURLU_NON_SUPPORT_SCHEME);
-        if (rc != CURLUE_OK)
-            rc = curl_url_set(url.get(), CURLUPART_URL, text.c_str(),
-                              CURLU_NON_SUPPORT_SCHEME | CURLU_URLENCODE);
-        if (rc != CURLUE_OK) ThrowUrl(rc);
-
-        std::string scheme = UrlPart(url.get(), CURLUPART_SCHEME);
-        std::string fileName = FileNameOfUrlPath(PathWithQuery(url.get()));
-        if (scheme == "file") {
-            return std::make_unique<LocalUrlFile>(
-                UrlPart(url.get(), CURLUPART_PATH, CURLU_URLDECODE), fileName);
-        }
-        if (scheme != "http" && scheme != "https" && scheme != "ftp" && scheme != "gopher") {
+        curlnet::UrlParts parts = curlnet::SplitUrl(text);
+        if (parts.scheme == "file")
+            return std::make_unique<LocalUrlFile>(parts.localPath, parts.fileName);
+        if (parts.scheme != "http" && parts.scheme != "https" && parts.scheme != "ftp" &&
+            parts.scheme != "gopher") {
             throw CInternetException(CURLE_UNSUPPORTED_PROTOCOL,
-                                     "Protocol \"" + scheme + "\" not supported");
+                                     "Protocol \"" + parts.scheme + "\" not supported");
         }
+        const std::string& scheme = parts.scheme;
+        const std::string& fileName = parts.fileName;
+        UrlPtr url(parts.url);
+        parts.url = nullptr;
         bool http = scheme == "http" || scheme == "https";
         return std::make_unique<CurlUrlFile>(m_strAgent, std::move(url), http, fileName);
     }

@@ -8,6 +8,8 @@
 
 #include "platform/Internet.h"
 
+struct Curl_URL;  // curl's parsed URL (CURLU)
+
 class CurlInternetClient : public InternetClient {
   public:
     // Initialises libcurl once per process.
@@ -31,5 +33,26 @@ struct Limits {
 };
 // The limits used by files opened from now on. Not thread-safe (the program has one thread).
 Limits& CurrentLimits();
+
+// What opening a URL takes from its text, before any connection is made.
+struct UrlParts {
+    UrlParts() = default;
+    UrlParts(UrlParts&& o) noexcept
+        : scheme(std::move(o.scheme)),
+          fileName(std::move(o.fileName)),
+          localPath(std::move(o.localPath)),
+          url(o.url) {
+        o.url = nullptr;
+    }
+    UrlParts& operator=(UrlParts&&) = delete;
+    ~UrlParts();
+    std::string scheme;       // lower case, as curl hands it out
+    std::string fileName;     // FileNameOfUrlPath of the path with its query
+    std::string localPath;    // file: only, percent-decoded
+    Curl_URL* url = nullptr;  // owned: the parsed URL handed to the transfer
+};
+// Canonicalises and splits `text`; touches no network. Throws CInternetException when the text
+// is not a URL.
+UrlParts SplitUrl(const std::string& text);
 
 }  // namespace curlnet
