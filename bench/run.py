@@ -8,8 +8,8 @@ download with its progress window). Prints, per size, the medians of wall time, 
 peak memory for both, and the median of the per-pair ratios; a 2 KiB row shows the fixed
 start-up cost of each process (for the driver: QApplication, fonts, the main window).
 
-Wall time is taken around the child process, CPU time (user + system) and peak RSS from its
-rusage (wait4). Before every timed run the page cache is synced, so that writeback of the
+Wall time is taken around the child process, CPU time (user + system) from its rusage (wait4),
+peak RSS from /usr/bin/time. Before every timed run the page cache is synced, so that writeback of the
 previous run's file does not land in the next one. The order inside a pair alternates.
 
 Usage: bench/run.py BUILD_DIR [--sizes 256,1024] [--pairs 5]
@@ -38,20 +38,38 @@ def free_port():
     return port
 
 
-def timed(cmd, env):
-    """Runs cmd; returns (wall s, cpu s, peak RSS MiB, stdout)."""
+def timed(cmd, env, work):
+    """Runs cmd; returns (wall s, cpu s, peak RSS MiB, stdout).
+
+    The command runs under /usr/bin/time, which only reports the peak RSS: a child started
+    straight from Python (vfork + exec) would inherit this interpreter's high-water mark in its
+    own ru_maxrss. CPU time (user + system) comes from wait4 on the time process, which
+    includes its waited-for child; time itself costs about a millisecond.
+    """
+    rss_file, out_file, err_file = (os.path.join(work, n) for n in ("rss", "stdout", "stderr"))
     os.sync()
-    t0 = time.perf_counter()
-    p = subprocess.Popen(cmd, env=env, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
-    _, status, ru = os.wait4(p.pid, 0)
-    wall = time.perf_counter() - t0
+    with open(out_file, "wb") as out, open(err_file, "wb") as err:
+        t0 = time.perf_counter()
+        p = subprocess.Popen(["/usr/bin/time", "-f", "%M", "-o", rss_file, *cmd], env=env,
+                             stdout=out, stderr=err)
+        _, status, ru = os.wait4(p.pid, 0)
+        wall = time.perf_counter() - t0
     p.returncode = os.waitstatus_to_exitcode(status)
-    out, err = p.stdout.read(), p.stderr.read()
-    p.stdout.close()
-    p.stderr.close()
+    with open(out_file, errors="replace") as f:
+        stdout = f.read()
     if p.returncode != 0:
-        raise RuntimeError(f"{cmd[0]} failed ({p.returncode}): {out!r}\n{err.decode(errors='replace')}")
-    return wall, ru.ru_utime + ru.ru_stime, ru.ru_maxrss / 1024.0, out.decode(errors="replace")
+        with open(err_file, errors="replace") as f:
+            raise RuntimeError(f"{cmd[0]} failed ({p.returncode}): {stdout}\n{f.read()}")
+    with open(rss_file) as f:
+        rss_kb = int(f.read().split()[-1])
+    return wall, ru.ru_utime + ru.ru_stime, rss_kb / 1024.0, stdout
+
+
+def figures(stdout):
+    """The driver's key=value figures."""
+    line = [l for l in stdout.splitlines() if l.startswith("ok=")][-1:]
+    return {k: float(v) if "." in v else int(v)
+            for k, v in (kv.split("=", 1) for kv in (line[0].split() if line else []))}
 
 
 def cpu_model():
@@ -134,6 +152,8 @@ def main():
     if not os.access(driver, os.X_OK):
         sys.exit(f"no driver at {driver}: cmake --build {args.build} --target pomvex_bench_driver")
     curl = shutil.which("curl") or sys.exit("curl not found")
+    if not os.access("/usr/bin/time", os.X_OK):
+        sys.exit("/usr/bin/time not found: apt-get install time")
 
     work = tempfile.mkdtemp(prefix="pomvex-bench-")
     www, out = os.path.join(work, "www"), os.path.join(work, "out")
@@ -169,18 +189,19 @@ def main():
             prog_cmd = [driver, url, out + "/"]
             # One untimed run of each warms the page cache and the binaries.
             for cmd in (curl_cmd, prog_cmd):
-                timed(cmd, env)
+                timed(cmd, env, work)
                 os.remove(target)
-            curl_runs, prog_runs, served = [], [], []
+            curl_runs, prog_runs, figs = [], [], []
             for i in range(args.pairs):
                 order = ((curl_runs, curl_cmd), (prog_runs, prog_cmd))
                 for runs, cmd in (order if i % 2 == 0 else order[::-1]):
-                    r = timed(cmd, env)
+                    r = timed(cmd, env, work)
                     runs.append(r)
                     if cmd is prog_cmd:
-                        if " ok=1" not in " " + r[3]:
+                        f = figures(r[3])
+                        if f.get("ok") != 1:
                             raise RuntimeError(f"the driver did not complete: {r[3]}")
-                        served.append(int(r[3].split("pumps_served=")[1].split()[0]))
+                        figs.append(f)
                         if i == 0 and not filecmp.cmp(source, target, shallow=False):
                             raise RuntimeError("the driver's file differs from the source")
                     if os.path.getsize(target) != size:
@@ -192,8 +213,25 @@ def main():
             print(fmt_row(label, "pomvex driver", prog_runs, (f"{wall_ratio:.2f}", f"{cpu_ratio:.2f}")))
             sys.stdout.flush()
             peaks[label] = statistics.median(r[2] for r in prog_runs)
-            notes.append(f"{label}: driver served its 5 ms probe timer {statistics.median(served):.0f} "
-                         f"times (median) during the download")
+            notes.append(
+                f"{label}: download alone (driver's clock, without start-up) "
+                f"{statistics.median(f['wall_s'] for f in figs):.3f} s median; 5 ms probe timer "
+                f"served {statistics.median(f['pumps_served'] for f in figs):.0f} times, longest "
+                f"gap {max(f['max_gap_ms'] for f in figs)} ms; status line changed "
+                f"{statistics.median(f['status_changes'] for f in figs):.0f} times, longest "
+                f"still {max(f['max_status_gap_ms'] for f in figs)} ms")
+            if size == cases[-1][1] and statistics.median(f["wall_s"] for f in figs) > 0.3:
+                # "中止" clicked 100 ms into the copy, at full speed: time until the copy ended.
+                took = []
+                for _ in range(args.pairs):
+                    r = timed(prog_cmd + ["--cancel-after-ms", "100"], env, work)
+                    f = figures(r[3])
+                    if f.get("ok") != 1 or f.get("cancel_ms", -1) < 0:
+                        raise RuntimeError(f"the cancel run did not end as cancelled: {r[3]}")
+                    took.append(f["cancel_ms"])
+                    os.remove(target)
+                notes.append(f"{label}: cancel clicked 100 ms into the copy ended it after "
+                             f"{statistics.median(took)} ms (median), {max(took)} ms at most")
             os.remove(source)
         print()
         for n in notes:
