@@ -412,7 +412,7 @@ void QtHost::BuildMenu() {
     // The menu texts carry no mnemonics, so the keyboard reaches the menu bar the desktop way:
     // F10 opens the first menu, a tap of Alt highlights it; the arrow keys move on from there.
     auto* style = new AltNavigationStyle;
-    style->setParent(m_menuBar);
+    style->setParent(this);  // a later child than the menu bar: it outlives its user
     m_menuBar->setStyle(style);
     auto* f10 = new QShortcut(QKeySequence(Qt::Key_F10), this);
     connect(f10, &QShortcut::activated, this, &QtHost::OpenMenuBar);
