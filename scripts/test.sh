@@ -1,9 +1,58 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs every test suite through CTest.
-set -euo pipefail
+# Installs what is missing, builds, and runs every test suite through CTest; then the whole
+# suite again under AddressSanitizer + UBSan + LeakSanitizer (build-asan, end-to-end label left
+# out), then every libFuzzer target for a bounded time (build-fuzz, label "fuzz").
+# Exits non-zero when any stage fails; the last lines sum the three stages up.
+set -uo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/setup.sh
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo > /dev/null
-cmake --build build -j"$(nproc)"
-cd build
-ctest --output-on-failure -j"$(nproc)" --timeout 600
+ROOT=$PWD
+JOBS=$(nproc)
+bash scripts/setup.sh || exit 1
+
+declare -A RESULT SUMMARY
+run_stage() {  # name, build dir, ctest args...
+    local name=$1 dir=$2
+    shift 2
+    local log
+    log=$(mktemp)
+    (cd "$dir" && ctest --output-on-failure -j"$JOBS" --timeout 900 "$@") 2>&1 | tee "$log"
+    RESULT[$name]=${PIPESTATUS[0]}
+    SUMMARY[$name]=$(grep -E 'tests passed|No tests were found' "$log" | tail -1)
+    rm -f "$log"
+}
+
+# 1. The ordinary build.
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo > /dev/null &&
+    cmake --build build -j"$JOBS" || exit 1
+run_stage plain build
+
+# 2. Sanitizers: any report ends the reporting test with a failure.
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1
+export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
+export LSAN_OPTIONS=suppressions=$ROOT/tests/lsan.supp:print_suppressions=0
+if cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPOMVEX_SANITIZE=ON > /dev/null &&
+    cmake --build build-asan -j"$JOBS"; then
+    # The end-to-end run (Xvfb) and the speed/memory guards (meaningless under ASan) stay out.
+    run_stage asan build-asan -LE "e2e|perf"
+else
+    RESULT[asan]=1
+    SUMMARY[asan]="build failed"
+fi
+
+# 3. Fuzzing: clang + libFuzzer, each target for POMVEX_FUZZ_SECONDS (30 s).
+if CC=clang CXX=clang++ cmake -S . -B build-fuzz -DPOMVEX_FUZZ=ON > /dev/null &&
+    cmake --build build-fuzz -j"$JOBS"; then
+    run_stage fuzz build-fuzz -L fuzz
+else
+    RESULT[fuzz]=1
+    SUMMARY[fuzz]="build failed"
+fi
+
+status=0
+echo
+for s in plain asan fuzz; do
+    echo "$s: ${SUMMARY[$s]:-no summary} (exit ${RESULT[$s]})"
+    [ "${RESULT[$s]}" -eq 0 ] || status=1
+done
+if [ $status -eq 0 ]; then echo "test.sh: all stages passed"; else echo "test.sh: FAILED"; fi
+exit $status
