@@ -17,8 +17,10 @@ constexpr size_t kBlockSize = 1024;
 constexpr size_t kAcceptBytes = 1000;
 // How long the first block may wait for the threshold (each read still has the stall limit).
 constexpr std::chrono::seconds kFirstBlockWait{10};
-// Large enough that the disk sees few big writes, small enough to stay flat in memory.
-constexpr size_t kWriteBufferBytes = 1 << 20;
+// 64 blocks per write() call. Larger buffers measured slower, not faster: a 1 MiB buffer no
+// longer sits in the CPU cache when the kernel copies it into the page cache, and a 1 GiB
+// download spent twice the system time of a 64 KiB one.
+constexpr size_t kWriteBufferBytes = 64 * 1024;
 
 // The target path: one '/' between folder and name unless the folder already ends in one
 // (an empty folder text leaves the name as it is).
