@@ -49,10 +49,20 @@ else
 fi
 
 status=0
+passed=0
+failed=0
 echo
 for s in plain asan fuzz; do
     echo "$s: ${SUMMARY[$s]:-no summary} (exit ${RESULT[$s]})"
     [ "${RESULT[$s]}" -eq 0 ] || status=1
+    # "NN% tests passed, F tests failed out of T"
+    if [[ "${SUMMARY[$s]:-}" =~ ([0-9]+)\ tests\ failed\ out\ of\ ([0-9]+) ]]; then
+        failed=$((failed + BASH_REMATCH[1]))
+        passed=$((passed + BASH_REMATCH[2] - BASH_REMATCH[1]))
+    elif [ "${RESULT[$s]}" -ne 0 ]; then
+        failed=$((failed + 1))  # a stage that failed before its tests could run
+    fi
 done
 if [ $status -eq 0 ]; then echo "test.sh: all stages passed"; else echo "test.sh: FAILED"; fi
+echo "$passed passed, $failed failed"
 exit $status
