@@ -5,16 +5,14 @@
 #include "platform/Exceptions.h"
 #include "resources/Resource.h"
 #include "resources/Strings.h"
+#include "transfer/TransferEnd.h"
 #include "ui/PomvexDlg.h"
 
 void CPomvexDlg::CheckItem(int index) {
     const std::string url = m_strJobs[index];
 
     std::unique_ptr<CInternetSession> session = m_internet.OpenSession(Str(Sid::SessionAgent));
-    struct Closer {
-        CInternetSession& session;
-        ~Closer() { session.Close(); }
-    } closer{*session};
+    SessionCloser closer{*session};
 
     m_strLog += m_strClock + "\r\n" + url + Str(Sid::LogWillCheck);
     m_host.SetDlgItemText(IDC_LOG, m_strLog);
@@ -46,8 +44,5 @@ void CPomvexDlg::CheckItem(int index) {
     m_host.SetDlgItemText(IDC_LOG, m_strLog);
     file->Close();
     session->Close();
-    m_bReady = 1;
-    m_bIdle = 1;
-    m_host.InvalidateRect(true);
-    m_host.UpdateWindow();
+    EndTransferNormally();
 }

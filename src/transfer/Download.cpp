@@ -8,6 +8,7 @@
 #include "platform/File.h"
 #include "resources/Resource.h"
 #include "resources/Strings.h"
+#include "transfer/TransferEnd.h"
 #include "ui/PomvexDlg.h"
 #include "ui/ProgressDlg.h"
 
@@ -29,12 +30,6 @@ std::string TargetPath(const std::string& folder, const std::string& name) {
     return folder + '/' + name;
 }
 
-// Closes the session however the call ends.
-struct SessionCloser {
-    CInternetSession& session;
-    ~SessionCloser() { session.Close(); }
-};
-
 }  // namespace
 
 void CPomvexDlg::DownloadItem(int index) {
@@ -55,11 +50,8 @@ void CPomvexDlg::DownloadItem(int index) {
         session->Close();
         m_strLog += Str(Sid::LogRefused);
         display += Str(Sid::LogRefused);
-        m_bReady = 1;
-        m_bIdle = 1;
         m_host.SetDlgItemText(IDC_LOG, display);
-        m_host.InvalidateRect(true);
-        m_host.UpdateWindow();
+        EndTransferNormally();
         if (m_strJobs[index + 1].empty()) {
             SaveLog();
             m_host.SetDlgItemText(IDC_LOG, m_strLog);
@@ -220,9 +212,6 @@ void CPomvexDlg::DownloadItem(int index) {
     m_host.SetDlgItemText(IDC_LOG, display);
     file->Close();
     session->Close();
-    m_bReady = 1;
-    m_bIdle = 1;
-    m_host.InvalidateRect(true);
-    m_host.UpdateWindow();
+    EndTransferNormally();
     progress.DestroyWindow();
 }

@@ -87,6 +87,10 @@ public:
     std::string m_strListEdit;         // list text as the closing data exchange copied it
 
 protected:
+    // The normal end of a transfer: the next tick may start the next job, no URL is open any
+    // more, and the window is repainted with what the transfer left.
+    void EndTransferNormally();
+
     Host& m_host;                 // not owned
     InternetClient& m_internet;   // not owned
 };
