@@ -13,7 +13,6 @@
 
 namespace {
 
-using batch_test::Sj;
 
 TEST(BatchRules, LeadingIntegerFollowsAtoi) {
     struct Row {

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "fake/FakeHost.h"
+#include "fake/TestText.h"
 #include "platform/Exceptions.h"
 #include "platform/Internet.h"
 #include "platform/Text.h"
@@ -32,11 +33,6 @@ class NoInternet : public InternetClient {
         throw CInternetException(0, "");
     }
 };
-
-// CP932 bytes of a UTF-8 literal of the test source.
-inline std::string Sj(const char* utf8) {
-    return text::Utf8ToCp932(utf8).value();
-}
 
 // The clock text of the tick at 2026-11-<day> hh:mm:ss (UTC): "11月28日", U+3000, a space, time.
 inline std::string ClockAt(int hh, int mm, int ss, int day = 28) {

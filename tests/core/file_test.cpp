@@ -11,13 +11,10 @@
 #include <string>
 
 #include "batch_support.h"
+#include "fake/TestText.h"
 #include "platform/Text.h"
 
 namespace {
-
-std::string Cp932(const char* utf8) {
-    return text::Utf8ToCp932(utf8).value();
-}
 
 TEST(FileException, CauseFromErrno) {
     struct Row {
@@ -77,11 +74,11 @@ TEST(FileException, MessageNamesThePath) {
     };
     for (const Row& r : rows) {
         SCOPED_TRACE("cause " + std::to_string(r.cause) + ", path " + r.path);
-        EXPECT_EQ(CFileException(r.cause, r.path).GetErrorMessage(), Cp932(r.expectedUtf8));
+        EXPECT_EQ(CFileException(r.cause, r.path).GetErrorMessage(), Sj(r.expectedUtf8));
     }
     // The path's bytes are put in as they are, not converted.
     EXPECT_EQ(CFileException(CFileException::fileNotFound, sjisPath).GetErrorMessage(),
-              sjisPath + Cp932(" が見つかりませんでした。"));
+              sjisPath + Sj(" が見つかりませんでした。"));
 }
 
 class FileTest : public ::testing::Test {
@@ -239,8 +236,7 @@ TEST(FileFullDisk, ShortWriteIsDiskFull) {
     } catch (const CFileException& e) {
         EXPECT_EQ(e.m_cause, CFileException::diskFull);
         EXPECT_EQ(e.m_strFileName, "/dev/full");
-        EXPECT_EQ(e.GetErrorMessage(),
-                  Cp932("/dev/full へのｱｸｾｽ中にﾃﾞｨｽｸがいっぱいになりました。"));
+        EXPECT_EQ(e.GetErrorMessage(), Sj("/dev/full へのｱｸｾｽ中にﾃﾞｨｽｸがいっぱいになりました。"));
     }
     EXPECT_THROW(file.Write("x", 1), CFileException);
 }

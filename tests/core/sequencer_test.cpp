@@ -14,7 +14,6 @@ namespace {
 using batch_test::BatchTest;
 using batch_test::Behaviour;
 using batch_test::ClockAt;
-using batch_test::Sj;
 using Calls = std::vector<std::string>;
 
 const std::string& kConnect = Str(Sid::LogConnectFailed);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "fake/FakeHost.h"
+#include "fake/TestText.h"
 #include "platform/Exceptions.h"
 #include "platform/Internet.h"
 #include "platform/Text.h"
@@ -19,10 +20,6 @@
 #include "ui/PomvexDlg.h"
 
 namespace {
-
-std::string Sj(const char* utf8) {
-    return text::Utf8ToCp932(utf8).value();
-}
 
 class NoInternet : public InternetClient {
   public:

@@ -19,6 +19,7 @@
 #include <memory>
 #include <vector>
 
+#include "fake/TestText.h"
 #include "platform/Internet.h"
 #include "platform/Text.h"
 #include "platform/qt/QtHost.h"
@@ -50,9 +51,6 @@ class BatchLogic : public CPomvexDlg {
 
 QString Q(Sid id) {
     return QString::fromUtf8(StrUtf8(id).data(), StrUtf8(id).size());
-}
-std::string Cp932(const char* utf8) {
-    return text::Utf8ToCp932(utf8).value();
 }
 
 QByteArray ReadFile(const QString& path) {
@@ -182,7 +180,7 @@ class TestLists : public QObject {
     void saveListAsksBeforeReplacing() {
         const QString path = m_home.filePath("Pomvex.txt");
         WriteFile(path, QByteArray(5000, '#'));
-        const std::string list = Cp932("http://s/1\r\n\r\nhttp://s/画像2");  // no final line end
+        const std::string list = Sj("http://s/1\r\n\r\nhttp://s/画像2");  // no final line end
         m_host->SetDlgItemText(IDC_LIST, list);
         bool asked = false;
         Drive<QFileDialog>(2, [&](QFileDialog* dlg) {
@@ -270,7 +268,7 @@ class TestLists : public QObject {
         QVERIFY(m_logic->started.size() >= before + 1);
         std::string want;
         for (const char* n : {"08", "09", "10", "11"})
-            want += Cp932("http://h/画 像") + n + ".jpg \r\n";
+            want += Sj("http://h/画 像") + n + ".jpg \r\n";
         QCOMPARE(m_host->GetDlgItemText(IDC_LIST), want);
         QCOMPARE(m_logic->m_strList, want);
     }

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "fake/FakeHost.h"
+#include "fake/TestText.h"
 #include "platform/Text.h"
 #include "platform/curl/CurlInternet.h"
 #include "resources/Resource.h"
@@ -17,13 +18,6 @@ namespace {
 
 using testsrv::ReadBytes;
 using testsrv::Servers;
-
-std::string J(const char* utf8) {
-    return text::Utf8ToCp932(utf8).value();
-}
-std::string U(const std::string& cp932) {
-    return text::Cp932ToUtf8(cp932);
-}
 
 enum class End { ConnectFailed, Refused, Saved };
 
@@ -73,41 +67,41 @@ TEST(BadUrl, EveryBadUrlEndsInALoggedOutcomeAtOnce) {
                           .count();
             EXPECT_LT(ms, 5000) << "took " << ms << " ms";
             std::string box;
-            for (const auto& b : host.boxes) box += U(b.text);
+            for (const auto& b : host.boxes) box += Readable(b.text);
             EXPECT_EQ(box, "") << "a bad URL must be logged, not boxed";
             EXPECT_TRUE(host.enabled);
             EXPECT_TRUE(host.modeless.empty());
 
             std::string start =
-                "CLOCK\r\n" + c.url + J(download ? "をDLします\r\n" : "をチェックします\r\n");
+                "CLOCK\r\n" + c.url + Sj(download ? "をDLします\r\n" : "をチェックします\r\n");
             std::string want;
             if (c.end == End::ConnectFailed) {
-                want = start + J("接続に失敗しました\r\n");
+                want = start + Sj("接続に失敗しました\r\n");
                 EXPECT_EQ(dlg.m_bReady, 0);
                 EXPECT_EQ(dlg.m_bIdle, 1) << "the watchdog must be able to release the batch";
             } else if (!download && c.end == End::Refused) {
                 // A check of an error page fails the open.
-                want = start + J("接続に失敗しました\r\n");
+                want = start + Sj("接続に失敗しました\r\n");
             } else if (!download) {
                 // The figure is what curl had buffered after the first block: any number.
                 const std::string& log = dlg.m_strLog;
-                std::string size = J("ファイルサイズ"),
-                            end = J("バイト\r\n") + J(" をチェック終了しました\r\n");
+                std::string size = Sj("ファイルサイズ"),
+                            end = Sj("バイト\r\n") + Sj(" をチェック終了しました\r\n");
                 size_t digits = start.size() + size.size();
                 size_t stop = log.find_first_not_of("0123456789", digits);
                 want = stop == std::string::npos
                            ? start
                            : start + size + log.substr(digits, stop - digits) + end;
             } else if (c.end == End::Refused) {
-                want = start + J("要求された URL がないか、1Kバイト以下のファイルです\r\n"
-                                 "ファイルをDLできませんでした\r\n");
+                want = start + Sj("要求された URL がないか、1Kバイト以下のファイルです\r\n"
+                                  "ファイルをDLできませんでした\r\n");
                 EXPECT_EQ(dlg.m_bReady, 1);
             } else {
                 std::string path = save / c.savedAs;
-                want = start + J("保存先 ") + path + "\r\nCLOCK   " + J("DL終了しました\r\n");
+                want = start + Sj("保存先 ") + path + "\r\nCLOCK   " + Sj("DL終了しました\r\n");
                 EXPECT_TRUE(ReadBytes(path) == testsrv::Pattern(3000, 5));
             }
-            EXPECT_EQ(U(dlg.m_strLog), U(want));
+            EXPECT_EQ(Readable(dlg.m_strLog), Readable(want));
         }
     }
 }

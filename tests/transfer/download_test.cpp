@@ -7,6 +7,7 @@
 #include <string>
 
 #include "fake/FakeHost.h"
+#include "fake/TestText.h"
 #include "platform/Text.h"
 #include "platform/curl/CurlInternet.h"
 #include "resources/Resource.h"
@@ -17,16 +18,6 @@ namespace {
 
 using testsrv::ReadBytes;
 using testsrv::Servers;
-
-// CP932 bytes of a UTF-8 literal.
-std::string J(const char* utf8) {
-    return text::Utf8ToCp932(utf8).value();
-}
-
-// Readable form of CP932 bytes for failure messages.
-std::string U(const std::string& cp932) {
-    return text::Cp932ToUtf8(cp932);
-}
 
 const std::string kClock = "CLOCK";
 
@@ -52,16 +43,16 @@ class TransferTest : public ::testing::Test {
     }
 
     std::string Announce(const std::string& url) const {
-        return kClock + "\r\n" + url + J("をDLします\r\n");
+        return kClock + "\r\n" + url + Sj("をDLします\r\n");
     }
-    std::string SaveTo(const std::string& path) const { return J("保存先 ") + path + "\r\n"; }
-    std::string Done() const { return kClock + "   " + J("DL終了しました\r\n"); }
+    std::string SaveTo(const std::string& path) const { return Sj("保存先 ") + path + "\r\n"; }
+    std::string Done() const { return kClock + "   " + Sj("DL終了しました\r\n"); }
     std::string Refused() const {
-        return J(
+        return Sj(
             "要求された URL "
             "がないか、1Kバイト以下のファイルです\r\nファイルをDLできませんでした\r\n");
     }
-    std::string ConnectFailed() const { return J("接続に失敗しました\r\n"); }
+    std::string ConnectFailed() const { return Sj("接続に失敗しました\r\n"); }
     std::string LogBox() { return m_host.texts[IDC_LOG]; }
     bool LogFileWritten() const { return ReadBytes(m_home / "Pomvex.log") != "<missing>"; }
 
@@ -95,18 +86,19 @@ TEST_F(TransferTest, FirstReadDecidesAndAcceptedFilesArriveWhole) {
         std::string url = Servers().Serve(name, want);
         Run(url);
         std::string target = m_save / name;
-        EXPECT_TRUE(m_host.boxes.empty()) << U(m_host.boxes.empty() ? "" : m_host.boxes[0].text);
+        EXPECT_TRUE(m_host.boxes.empty())
+            << Readable(m_host.boxes.empty() ? "" : m_host.boxes[0].text);
         ExpectFields(1, 1, "normal end");
         if (c.accepted) {
             EXPECT_TRUE(ReadBytes(target) == want) << "file differs from the resource";
             std::string log = Announce(url) + SaveTo(target) + Done();
-            EXPECT_EQ(U(m_dlg->m_strLog), U(log));
-            EXPECT_EQ(U(LogBox()), U("\r\n\r\n\r\n\r\n" + log));
+            EXPECT_EQ(Readable(m_dlg->m_strLog), Readable(log));
+            EXPECT_EQ(Readable(LogBox()), Readable("\r\n\r\n\r\n\r\n" + log));
             EXPECT_EQ(m_dlg->m_nBytesSinceSample, 0);
         } else {
             EXPECT_EQ(ReadBytes(target), "<missing>");
-            EXPECT_EQ(U(m_dlg->m_strLog), U(Announce(url) + Refused()));
-            EXPECT_EQ(U(LogBox()), U("\r\n\r\n\r\n\r\n" + Announce(url) + Refused()));
+            EXPECT_EQ(Readable(m_dlg->m_strLog), Readable(Announce(url) + Refused()));
+            EXPECT_EQ(Readable(LogBox()), Readable("\r\n\r\n\r\n\r\n" + Announce(url) + Refused()));
         }
     }
 }
@@ -123,7 +115,7 @@ TEST_F(TransferTest, ProgressWindowShowsNameAndCountAndGoesAway) {
     };
     Run(url);
     // The cancel check after the last block pumps once more and sees the final count.
-    EXPECT_EQ(U(lastStatus), U(J("shown.bin を保存中   4000バイト")));
+    EXPECT_EQ(Readable(lastStatus), Readable(Sj("shown.bin を保存中   4000バイト")));
     EXPECT_GT(caption, 0);
     ExpectFields(1, 1, "completed");
     EXPECT_NE(std::find(m_host.calls.begin(), m_host.calls.end(), "SetTimer(5,3000)"),
@@ -134,14 +126,14 @@ TEST_F(TransferTest, HttpErrorPageIsRefusedWhenDownloadingAndAFailedOpenWhenChec
     std::string url = Servers().Http("/status/404/2000");
     Run(url);
     ExpectFields(1, 1, "404 download");
-    EXPECT_EQ(U(m_dlg->m_strLog), U(Announce(url) + Refused()));
+    EXPECT_EQ(Readable(m_dlg->m_strLog), Readable(Announce(url) + Refused()));
     EXPECT_EQ(ReadBytes(m_save / "2000"), "<missing>");
     EXPECT_FALSE(LogFileWritten());
 
     m_dlg->m_strLog.clear();
     Run(url, false);
-    EXPECT_EQ(U(m_dlg->m_strLog),
-              U(kClock + "\r\n" + url + J("をチェックします\r\n") + ConnectFailed()));
+    EXPECT_EQ(Readable(m_dlg->m_strLog),
+              Readable(kClock + "\r\n" + url + Sj("をチェックします\r\n") + ConnectFailed()));
     ExpectFields(0, 1, "404 check");
     EXPECT_TRUE(m_host.boxes.empty());
 }
@@ -151,7 +143,7 @@ TEST_F(TransferTest, RefusalOfTheLastEntryWritesTheLogFile) {
     Run(url, true, "");
     std::string log = Announce(url) + Refused();
     EXPECT_EQ(ReadBytes(m_home / "Pomvex.log"), log);
-    EXPECT_EQ(U(LogBox()), U(log)) << "the whole run log is shown";
+    EXPECT_EQ(Readable(LogBox()), Readable(log)) << "the whole run log is shown";
 }
 
 TEST_F(TransferTest, OpenFailuresLogAndLeaveTheWatchdogToReleaseTheBatch) {
@@ -177,11 +169,11 @@ TEST_F(TransferTest, OpenFailuresLogAndLeaveTheWatchdogToReleaseTheBatch) {
             ExpectFields(0, 1, what);
             EXPECT_TRUE(m_host.boxes.empty()) << what;
             std::string start =
-                download ? Announce(c.url) : kClock + "\r\n" + c.url + J("をチェックします\r\n");
-            EXPECT_EQ(U(m_dlg->m_strLog), U(start + ConnectFailed())) << what;
+                download ? Announce(c.url) : kClock + "\r\n" + c.url + Sj("をチェックします\r\n");
+            EXPECT_EQ(Readable(m_dlg->m_strLog), Readable(start + ConnectFailed())) << what;
             // The download shows its failure line; the check shows the log as it was before it.
-            EXPECT_EQ(U(LogBox()),
-                      U(download ? "\r\n\r\n\r\n\r\n" + start + ConnectFailed() : start))
+            EXPECT_EQ(Readable(LogBox()),
+                      Readable(download ? "\r\n\r\n\r\n\r\n" + start + ConnectFailed() : start))
                 << what;
         }
     }
@@ -206,20 +198,20 @@ TEST_F(TransferTest, FtpAndLocalFilesArriveUnchanged) {
     m_dlg->m_strLog.clear();
     Run(url, false);
     ExpectFields(1, 1, "check file:");
-    std::string log = kClock + "\r\n" + url + J("をチェックします\r\n") + J("ファイルサイズ") +
-                      std::to_string(want.size()) + J("バイト\r\n") +
-                      J(" をチェック終了しました\r\n");
-    EXPECT_EQ(U(m_dlg->m_strLog), U(log));
-    EXPECT_EQ(U(LogBox()), U(log));
+    std::string log = kClock + "\r\n" + url + Sj("をチェックします\r\n") + Sj("ファイルサイズ") +
+                      std::to_string(want.size()) + Sj("バイト\r\n") +
+                      Sj(" をチェック終了しました\r\n");
+    EXPECT_EQ(Readable(m_dlg->m_strLog), Readable(log));
+    EXPECT_EQ(Readable(LogBox()), Readable(log));
 }
 
 TEST_F(TransferTest, CheckOfASmallResourceReportsNothingLeft) {
     std::string url = Servers().Serve("c1024.bin", testsrv::Pattern(1024));
     Run(url, false);
     ExpectFields(1, 1, "check");
-    EXPECT_EQ(U(m_dlg->m_strLog),
-              U(kClock + "\r\n" + url + J("をチェックします\r\nファイルサイズ0バイト\r\n") +
-                J(" をチェック終了しました\r\n")));
+    EXPECT_EQ(Readable(m_dlg->m_strLog),
+              Readable(kClock + "\r\n" + url + Sj("をチェックします\r\nファイルサイズ0バイト\r\n") +
+                       Sj(" をチェック終了しました\r\n")));
     EXPECT_EQ(ReadBytes(m_save / "c1024.bin"), "<missing>") << "a check never writes";
 }
 
@@ -234,7 +226,7 @@ TEST_F(TransferTest, HttpsNeedsATrustedCertificate) {
 
     Run(url);
     ExpectFields(0, 1, "untrusted");
-    EXPECT_EQ(U(m_dlg->m_strLog), U(Announce(url) + ConnectFailed()));
+    EXPECT_EQ(Readable(m_dlg->m_strLog), Readable(Announce(url) + ConnectFailed()));
 
     setenv("SSL_CERT_FILE", (dir / "cert.pem").c_str(), 1);
     m_dlg->m_strLog.clear();
@@ -270,7 +262,7 @@ TEST_F(TransferTest, BrokenBodyReachesTheErrorBoxAndKeepsThePartialFile) {
         EXPECT_EQ(m_host.boxes[0].type & MB_ICONSTOP, MB_ICONSTOP);
         EXPECT_FALSE(m_host.boxes[0].text.empty());
         ExpectFields(0, 0, "broken body");
-        EXPECT_EQ(U(m_dlg->m_strLog), U(Announce(url) + SaveTo(m_save / c.name)))
+        EXPECT_EQ(Readable(m_dlg->m_strLog), Readable(Announce(url) + SaveTo(m_save / c.name)))
             << "nothing logged as finished";
         EXPECT_TRUE(ReadBytes(m_save / c.name) == testsrv::ServerPattern(c.sent))
             << "the partial file must hold every byte that arrived";
@@ -283,9 +275,9 @@ TEST_F(TransferTest, WriteFailureTakesTheIoFailurePath) {
     Run(url);
     ExpectFields(0, 0, "disk full");
     EXPECT_TRUE(m_host.boxes.empty());
-    std::string log = Announce(url) + SaveTo("/dev/full") + J("ファイル入出力に失敗しました\r\n");
-    EXPECT_EQ(U(m_dlg->m_strLog), U(log));
-    EXPECT_EQ(U(LogBox()), U("\r\n\r\n\r\n\r\n" + log));
+    std::string log = Announce(url) + SaveTo("/dev/full") + Sj("ファイル入出力に失敗しました\r\n");
+    EXPECT_EQ(Readable(m_dlg->m_strLog), Readable(log));
+    EXPECT_EQ(Readable(LogBox()), Readable("\r\n\r\n\r\n\r\n" + log));
     EXPECT_EQ(m_dlg->m_nBytesSinceSample, 0);
 }
 
@@ -294,8 +286,10 @@ TEST_F(TransferTest, CreateFailureIsLoggedOnly) {
     m_host.texts[IDC_SAVE_DIR] = m_save / "no-such-folder/";
     Run(url);
     ExpectFields(0, 0, "create failed");
-    EXPECT_EQ(U(m_dlg->m_strLog), U(Announce(url) + J("ファイルを作成できませんでした\r\n")));
-    EXPECT_EQ(U(LogBox()), U("\r\n\r\n\r\n\r\n" + Announce(url))) << "the log box is not updated";
+    EXPECT_EQ(Readable(m_dlg->m_strLog),
+              Readable(Announce(url) + Sj("ファイルを作成できませんでした\r\n")));
+    EXPECT_EQ(Readable(LogBox()), Readable("\r\n\r\n\r\n\r\n" + Announce(url)))
+        << "the log box is not updated";
 }
 
 TEST_F(TransferTest, FolderWithoutTrailingSlashStillMeansThatFolder) {
@@ -306,7 +300,7 @@ TEST_F(TransferTest, FolderWithoutTrailingSlashStillMeansThatFolder) {
     ExpectFields(1, 1, "folder without slash");
     EXPECT_TRUE(ReadBytes(m_save / "a.zip") == want);
     EXPECT_NE(m_dlg->m_strLog.find(SaveTo(m_save / "a.zip")), std::string::npos)
-        << U(m_dlg->m_strLog);
+        << Readable(m_dlg->m_strLog);
 }
 
 TEST_F(TransferTest, CancelKeepsThePartialFileAndEndsTheBatch) {
@@ -321,9 +315,9 @@ TEST_F(TransferTest, CancelKeepsThePartialFileAndEndsTheBatch) {
     ExpectFields(1, 1, "cancel");
     EXPECT_EQ(m_dlg->m_nCursor, 0);
     std::string log =
-        "earlier\r\n" + Announce(url) + SaveTo(m_save / "cancel.bin") + J("中止しました\r\n");
-    EXPECT_EQ(U(m_dlg->m_strLog), U(log));
-    EXPECT_EQ(U(LogBox()), U(log)) << "the whole run log is shown";
+        "earlier\r\n" + Announce(url) + SaveTo(m_save / "cancel.bin") + Sj("中止しました\r\n");
+    EXPECT_EQ(Readable(m_dlg->m_strLog), Readable(log));
+    EXPECT_EQ(Readable(LogBox()), Readable(log)) << "the whole run log is shown";
     EXPECT_FALSE(LogFileWritten());
     // Three blocks were copied when the sixth pump (the third cancel check) saw the press.
     EXPECT_TRUE(ReadBytes(m_save / "cancel.bin") == want.substr(0, 3072));

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "fake/FakeHost.h"
+#include "fake/TestText.h"
 #include "platform/Text.h"
 #include "platform/curl/CurlInternet.h"
 #include "resources/Resource.h"
@@ -29,39 +30,32 @@ using testsrv::ServerPattern;
 using testsrv::ServerProcess;
 using testsrv::TempDir;
 
-std::string J(const char* utf8) {
-    return text::Utf8ToCp932(utf8).value();
-}
-std::string U(const std::string& cp932) {
-    return text::Cp932ToUtf8(cp932);
-}
-
 // The clock text of the tick `sec` seconds after the fake host's start (2026-11-28 00:00 UTC).
 std::string ClockAt(int sec) {
     char buf[64];
     snprintf(buf, sizeof buf, "11月28日　 %02d:%02d:%02d", sec / 3600, sec / 60 % 60, sec % 60);
-    return J(buf);
+    return Sj(buf);
 }
 
-const std::string kConnectFailed = J("接続に失敗しました\r\n");
+const std::string kConnectFailed = Sj("接続に失敗しました\r\n");
 const std::string kRefused =
-    J("要求された URL がないか、1Kバイト以下のファイルです\r\nファイルをDLできませんでした\r\n");
-const std::string kCreateFailed = J("ファイルを作成できませんでした\r\n");
-const std::string kIoFailed = J("ファイル入出力に失敗しました\r\n");
-const std::string kAborted = J("中止しました\r\n");
-const std::string kTimeOver = J("タイムオーバーにより終了しました\r\n");
+    Sj("要求された URL がないか、1Kバイト以下のファイルです\r\nファイルをDLできませんでした\r\n");
+const std::string kCreateFailed = Sj("ファイルを作成できませんでした\r\n");
+const std::string kIoFailed = Sj("ファイル入出力に失敗しました\r\n");
+const std::string kAborted = Sj("中止しました\r\n");
+const std::string kTimeOver = Sj("タイムオーバーにより終了しました\r\n");
 
 std::string Announce(int sec, const std::string& url) {
-    return ClockAt(sec) + "\r\n" + url + J("をDLします\r\n");
+    return ClockAt(sec) + "\r\n" + url + Sj("をDLします\r\n");
 }
 std::string AnnounceCheck(int sec, const std::string& url) {
-    return ClockAt(sec) + "\r\n" + url + J("をチェックします\r\n");
+    return ClockAt(sec) + "\r\n" + url + Sj("をチェックします\r\n");
 }
 std::string SaveTo(const std::string& path) {
-    return J("保存先 ") + path + "\r\n";
+    return Sj("保存先 ") + path + "\r\n";
 }
 std::string Done(int sec) {
-    return ClockAt(sec) + "   " + J("DL終了しました\r\n");
+    return ClockAt(sec) + "   " + Sj("DL終了しました\r\n");
 }
 
 // The servers of this suite, started once: one fault HTTP server over a served folder.
@@ -165,7 +159,7 @@ class FaultMatrix : public ::testing::Test {
     }
 
     void ExpectLog(const std::string& want, const std::string& what) {
-        EXPECT_EQ(U(m_dlg->m_strLog), U(want)) << what;
+        EXPECT_EQ(Readable(m_dlg->m_strLog), Readable(want)) << what;
     }
 
     // The good job started at `sec` and the batch end on the tick after it.
@@ -175,13 +169,13 @@ class FaultMatrix : public ::testing::Test {
     void ExpectGoodFileAndLogFile(const std::string& what) {
         EXPECT_TRUE(ReadBytes(Save() / "good.bin") == testsrv::Pattern(kGoodSize, 77))
             << what << ": the job after the fault did not arrive whole";
-        EXPECT_EQ(U(ReadBytes(Home() / "Pomvex.log")), U(m_dlg->m_strLog))
+        EXPECT_EQ(Readable(ReadBytes(Home() / "Pomvex.log")), Readable(m_dlg->m_strLog))
             << what << ": log file differs from the run log";
     }
 
     std::string ErrorBoxes() const {
         std::string s;
-        for (const auto& b : H().boxes) s += "[" + U(b.text) + "]";
+        for (const auto& b : H().boxes) s += "[" + Readable(b.text) + "]";
         return s;
     }
 
@@ -221,13 +215,13 @@ TEST_F(FaultMatrix, OpenFaultsAreLoggedAndTheWatchdogMovesTheBatchOn) {
             if (download) {
                 second = GoodJob(102);
             } else {
-                second = AnnounceCheck(102, GoodUrl()) + J("ファイルサイズ");
+                second = AnnounceCheck(102, GoodUrl()) + Sj("ファイルサイズ");
                 std::string log = m_dlg->m_strLog;
                 size_t at = log.find(second, first.size());
-                ASSERT_NE(at, std::string::npos) << U(log);
+                ASSERT_NE(at, std::string::npos) << Readable(log);
                 // The figure is what curl had buffered: take it from the log, check the rest.
                 size_t end = log.find("\r\n", at + second.size());
-                second = log.substr(at, end + 2 - at) + J(" をチェック終了しました\r\n");
+                second = log.substr(at, end + 2 - at) + Sj(" をチェック終了しました\r\n");
             }
             ExpectLog(first + kConnectFailed + kConnectFailed + second, f.name);
             ExpectState(0, 0, 1, f.name);
@@ -422,13 +416,13 @@ TEST_F(FaultMatrix, SlowFtpDataArrivesWholeWhileTheClockRuns) {
     // Every pump lets 200 virtual ms pass, so the ticks and the rate sampler run nested.
     H().pumpAdvanceMs = 200;
     Start({url});
-    ASSERT_TRUE(RunToEnd()) << U(m_dlg->m_strLog) << ErrorBoxes();
+    ASSERT_TRUE(RunToEnd()) << Readable(m_dlg->m_strLog) << ErrorBoxes();
     EXPECT_TRUE(ReadBytes(Save() / "slow.bin") == want);
     // The job ran inside the tick of second 1; its end line carries the clock of a nested tick.
     const std::string& log = m_dlg->m_strLog;
     std::string head = Announce(1, url) + SaveTo(Save() / "slow.bin");
-    ASSERT_EQ(U(log.substr(0, head.size())), U(head));
-    EXPECT_NE(log.find(J("DL終了しました\r\n"), head.size()), std::string::npos) << U(log);
+    ASSERT_EQ(Readable(log.substr(0, head.size())), Readable(head));
+    EXPECT_NE(log.find(Sj("DL終了しました\r\n"), head.size()), std::string::npos) << Readable(log);
     EXPECT_EQ(ErrorBoxes(), "");
     ExpectState(0, 0, 1, "slow FTP");
     int ticks = 0, samples = 0;
@@ -503,11 +497,11 @@ TEST_F(FaultMatrix, DeadlineEndsTheBatchButNotTheRunningDownload) {
     ASSERT_TRUE(deadlineSeen) << "the deadline never fired inside the download";
     const std::string& log = m_dlg->m_strLog;
     std::string head = Announce(101, url) + SaveTo(Save() / "endless.bin");
-    ASSERT_EQ(U(log.substr(0, head.size())), U(head));
+    ASSERT_EQ(Readable(log.substr(0, head.size())), Readable(head));
     // Inside the download: the watchdog's line at 201 s, the deadline's line at 3700 s, then
     // the cancel; the download went on after the deadline and no other job started.
-    EXPECT_EQ(U(log.substr(head.size())), U(kConnectFailed + kTimeOver + kAborted));
-    EXPECT_EQ(U(logFileAtDeadline), U(head + kConnectFailed + kTimeOver))
+    EXPECT_EQ(Readable(log.substr(head.size())), Readable(kConnectFailed + kTimeOver + kAborted));
+    EXPECT_EQ(Readable(logFileAtDeadline), Readable(head + kConnectFailed + kTimeOver))
         << "the deadline writes the log file with its own line last";
     ExpectState(0, 1, 1, "deadline, then cancel");
     EXPECT_EQ(H().texts[IDC_LOG], log);
@@ -615,7 +609,7 @@ TEST_F(FaultMatrix, ThreeGibibytesToDevNullCountsPast32Bits) {
     ExpectState(0, 0, 1, "3 GiB");
     EXPECT_EQ(ErrorBoxes(), "");
     EXPECT_EQ(maxSample, int64_t(size)) << "the byte count of the sample wrapped";
-    EXPECT_EQ(U(lastStatus), U(J("null を保存中   3221225472バイト")));
+    EXPECT_EQ(Readable(lastStatus), Readable(Sj("null を保存中   3221225472バイト")));
 }
 
 }  // namespace
