@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "platform/curl/CurlInternet.h"
+#include "platform/qt/BlockingPump.h"
 #include "platform/qt/DialogBuilder.h"
 #include "platform/qt/QtHost.h"
 #include "ui/PomvexDlg.h"
@@ -19,6 +20,10 @@ int main(int argc, char** argv) {
 
     CurlInternetClient internet;
     QtHost window([&internet](Host& host) { return std::make_unique<CPomvexDlg>(host, internet); });
+    // While a transfer waits for the network the window still repaints and answers the
+    // desktop's ping; the logic sees nothing of it.
+    qthost::BlockingPump pump(window);
+    internet.SetWaitHook([&pump] { pump.Pass(); });
     window.exec();
     return 0;
 }

@@ -75,6 +75,20 @@ constexpr Entry kTable[] = {
     {Sid::FileFilterAll, "全ﾌｧｲﾙ (*.*)"},
     {Sid::SerialEnterInteger, "整数を入力してください。"},
     {Sid::SerialRange, "%1 から %2 までの整数を入力してください。"},
+
+    {Sid::NetErrorWithLibraryText, "%1 (%2)"},
+    {Sid::NetHostNotFound, "ｻｰﾊﾞｰが見つかりませんでした。URL のﾎｽﾄ名を確かめてください。"},
+    {Sid::NetProxyNotFound, "ﾌﾟﾛｷｼ ｻｰﾊﾞｰが見つかりませんでした。ﾌﾟﾛｷｼの設定を確かめてください。"},
+    {Sid::NetConnectRefused, "ｻｰﾊﾞｰに接続できませんでした。接続が拒否されました。"},
+    {Sid::NetTimedOut, "ｻｰﾊﾞｰからの応答がないまま時間切れになりました。"},
+    {Sid::NetTransferCut, "転送が途中で切れました。ﾌｧｲﾙは最後まで届いていません。"},
+    {Sid::NetCertUntrusted, "ｻｰﾊﾞｰの証明書を信頼できません。発行元が確認できませんでした。"},
+    {Sid::NetCertNameMismatch, "ｻｰﾊﾞｰの証明書の名前が接続先のﾎｽﾄ名と一致しません。"},
+    {Sid::NetCertExpired, "ｻｰﾊﾞｰの証明書の有効期限が切れています。"},
+    {Sid::NetTooManyRedirects, "転送先の指定 (ﾘﾀﾞｲﾚｸﾄ) が多すぎます。"},
+    {Sid::NetLoginRefused, "ｻｰﾊﾞｰがﾛｸﾞｲﾝを拒否しました。ﾕｰｻﾞｰ名とﾊﾟｽﾜｰﾄﾞを確かめてください。"},
+    {Sid::NetFtpFileNotFound, "FTP ｻｰﾊﾞｰにそのﾌｧｲﾙがありません。"},
+    {Sid::NetProxyRefused, "ﾌﾟﾛｷｼ ｻｰﾊﾞｰが接続を拒否しました。"},
 };
 
 const Entry* Find(Sid id) {

@@ -58,6 +58,21 @@ enum class Sid : int {
     FileFilterAll,  // "全ﾌｧｲﾙ (*.*)"
     SerialEnterInteger,
     SerialRange,  // "%1 から %2 までの整数を入力してください。"
+
+    // The internet library's errors as a box shows them: ours, then the library's own text
+    NetErrorWithLibraryText = 1000,  // "%1 (%2)"
+    NetHostNotFound,
+    NetProxyNotFound,
+    NetConnectRefused,
+    NetTimedOut,
+    NetTransferCut,
+    NetCertUntrusted,
+    NetCertNameMismatch,
+    NetCertExpired,
+    NetTooManyRedirects,
+    NetLoginRefused,
+    NetFtpFileNotFound,
+    NetProxyRefused,
 };
 
 // The CP932 bytes of string `id`. The reference stays valid for the life of the process.

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/File.h"
+#include "platform/curl/CurlErrorText.h"
 
 namespace curlnet {
 
@@ -23,13 +24,25 @@ Limits& CurrentLimits() {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using WaitHook = CurlInternetClient::WaitHook;
 
-// curl's texts are ASCII, which is already CP932.
-[[noreturn]] void ThrowCurl(CURLcode code, const char* errorBuffer) {
-    std::string text = (errorBuffer && *errorBuffer) ? errorBuffer : curl_easy_strerror(code);
+// How often a blocking wait hands control to the wait hook: well inside the 5 s after which a
+// desktop greys a window that does not answer its ping, and often enough to repaint smoothly.
+constexpr std::chrono::milliseconds kWaitHookInterval{25};
+
+// curl's texts are ASCII, which is already CP932. `easy` (may be null) tells the details that
+// choose the wording of the box.
+[[noreturn]] void ThrowCurl(CURLcode code, const char* errorBuffer, CURL* easy) {
+    std::string english = (errorBuffer && *errorBuffer) ? errorBuffer : curl_easy_strerror(code);
     if (code == CURLE_HTTP_RETURNED_ERROR)
-        throw CInternetException(INTERNET_ERROR_HTTP_STATUS, text);
-    throw CInternetException(static_cast<uint32_t>(code), text);
+        throw CInternetException(INTERNET_ERROR_HTTP_STATUS, english);
+    curlnet::ErrorDetail detail;
+    if (easy) {
+        curl_easy_getinfo(easy, CURLINFO_SSL_VERIFYRESULT, &detail.sslVerifyResult);
+        curl_easy_getinfo(easy, CURLINFO_HTTP_CONNECTCODE, &detail.proxyConnectCode);
+    }
+    throw CInternetException(static_cast<uint32_t>(code),
+                             curlnet::ErrorBoxText(code, detail, english));
 }
 
 [[noreturn]] void ThrowUrl(CURLUcode code) {
@@ -116,12 +129,14 @@ class LocalUrlFile : public CInternetFile {
 class CurlUrlFile : public CInternetFile {
   public:
     // Starts the transfer and waits until it is open. Throws CInternetException.
-    CurlUrlFile(const std::string& agent, UrlPtr url, bool http, std::string fileName)
+    CurlUrlFile(const std::string& agent, UrlPtr url, bool http, std::string fileName,
+                WaitHook waitHook)
         : m_strAgent(agent),
           m_url(std::move(url)),
           m_bHttp(http),
           m_strFileName(std::move(fileName)),
-          m_limits(curlnet::CurrentLimits()) {
+          m_limits(curlnet::CurrentLimits()),
+          m_waitHook(std::move(waitHook)) {
         m_buf.reserve(m_limits.bufferBytes + static_cast<size_t>(m_limits.receiveChunkBytes));
         Start();
     }
@@ -140,7 +155,7 @@ class CurlUrlFile : public CInternetFile {
                 return k;
             }
             if (m_bDone) {
-                if (m_result != CURLE_OK) ThrowCurl(m_result, m_errorBuffer);
+                if (m_result != CURLE_OK) ThrowCurl(m_result, m_errorBuffer, m_easy);
                 return 0;
             }
             if (!m_multi) throw CInternetException(CURLE_FAILED_INIT, "the URL is closed");
@@ -241,7 +256,7 @@ class CurlUrlFile : public CInternetFile {
                 throw CInternetException(
                     INTERNET_ERROR_HTTP_STATUS,
                     "HTTP status " + std::to_string(m_nOtherStatus) + " is not the resource");
-            if (m_bDone && m_result != CURLE_OK) ThrowCurl(m_result, m_errorBuffer);
+            if (m_bDone && m_result != CURLE_OK) ThrowCurl(m_result, m_errorBuffer, m_easy);
         } catch (...) {
             Stop();
             throw;
@@ -279,13 +294,18 @@ class CurlUrlFile : public CInternetFile {
         auto idle =
             std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - m_lastProgress);
         if (idle.count() >= m_limits.stallTimeoutMs) {
+            std::string english = "No data received for " +
+                                  std::to_string(m_limits.stallTimeoutMs / 1000) + " seconds";
             throw CInternetException(CURLE_OPERATION_TIMEDOUT,
-                                     "No data received for " +
-                                         std::to_string(m_limits.stallTimeoutMs / 1000) +
-                                         " seconds");
+                                     curlnet::ErrorBoxText(CURLE_OPERATION_TIMEDOUT, {}, english));
         }
-        int waitMs = static_cast<int>(std::min<long>(200, m_limits.stallTimeoutMs - idle.count()));
+        long slice = m_waitHook ? kWaitHookInterval.count() : 200;
+        int waitMs = static_cast<int>(std::min(slice, m_limits.stallTimeoutMs - idle.count()));
         curl_multi_poll(m_multi, nullptr, 0, std::max(waitMs, 1), nullptr);
+        if (m_waitHook && Clock::now() - m_lastHook >= kWaitHookInterval) {
+            m_waitHook();
+            m_lastHook = Clock::now();
+        }
     }
 
     void CollectDone() {
@@ -354,6 +374,8 @@ class CurlUrlFile : public CInternetFile {
     bool m_bHttp;
     std::string m_strFileName;
     curlnet::Limits m_limits;
+    WaitHook m_waitHook;          // may be empty
+    Clock::time_point m_lastHook;  // end of the last call of m_waitHook
 
     CURL* m_easy = nullptr;    // owned; null once closed
     CURLM* m_multi = nullptr;  // owned; null once closed
@@ -406,7 +428,8 @@ namespace {
 
 class CurlSession : public CInternetSession {
   public:
-    explicit CurlSession(std::string agent) : m_strAgent(std::move(agent)) {}
+    CurlSession(std::string agent, WaitHook waitHook)
+        : m_strAgent(std::move(agent)), m_waitHook(std::move(waitHook)) {}
 
     std::unique_ptr<CInternetFile> OpenURL(const std::string& text) override {
         curlnet::UrlParts parts = curlnet::SplitUrl(text);
@@ -422,13 +445,15 @@ class CurlSession : public CInternetSession {
         UrlPtr url(parts.url);
         parts.url = nullptr;
         bool http = scheme == "http" || scheme == "https";
-        return std::make_unique<CurlUrlFile>(m_strAgent, std::move(url), http, fileName);
+        return std::make_unique<CurlUrlFile>(m_strAgent, std::move(url), http, fileName,
+                                             m_waitHook);
     }
 
     void Close() override {}
 
   private:
     std::string m_strAgent;
+    WaitHook m_waitHook;
 };
 
 }  // namespace
@@ -441,5 +466,5 @@ CurlInternetClient::CurlInternetClient() {
 CurlInternetClient::~CurlInternetClient() = default;
 
 std::unique_ptr<CInternetSession> CurlInternetClient::OpenSession(const std::string& agent) {
-    return std::make_unique<CurlSession>(agent);
+    return std::make_unique<CurlSession>(agent, m_waitHook);
 }

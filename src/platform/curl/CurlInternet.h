@@ -3,6 +3,7 @@
 // whatever the size of the resource); file: URLs are read straight from disk.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -17,6 +18,15 @@ class CurlInternetClient : public InternetClient {
     ~CurlInternetClient() override;
     // Never fails with libcurl; the agent is sent as the User-Agent of every request.
     std::unique_ptr<CInternetSession> OpenSession(const std::string& agent) override;
+
+    // Called about every 25 ms while a transfer waits for the network (opening a URL, reading,
+    // rewinding), so that the caller's window can stay alive meanwhile. The hook must neither
+    // throw nor use this client's sessions or files. Sessions opened from now on use it.
+    using WaitHook = std::function<void()>;
+    void SetWaitHook(WaitHook hook) { m_waitHook = std::move(hook); }
+
+  private:
+    WaitHook m_waitHook;  // may be empty
 };
 
 namespace curlnet {

@@ -31,6 +31,7 @@
 
 #include "platform/Exceptions.h"
 #include "platform/Text.h"
+#include "platform/qt/BlockingPump.h"
 #include "resources/Resource.h"
 #include "resources/Strings.h"
 
@@ -533,6 +534,7 @@ void QtHost::SetTimer(unsigned id, uint32_t elapseMs) {
 
 void QtHost::KillTimer(unsigned id) {
     auto it = m_timers.find(id);
+    if (blockingPump) blockingPump->Forget(id);
     if (it == m_timers.end()) return;
     it->second->stop();
     it->second->deleteLater();  // may be the timer whose handler is running right now
@@ -549,6 +551,7 @@ void QtHost::OnTimerFired(unsigned id, QTimer* fired) {
     fired->stop();
     fired->deleteLater();
     it->second = ArmTimer(id, period);
+    if (blockingPump && blockingPump->Defer(id)) return;  // fires once after the blocked step
     logic().OnTimerEvent(id);
 }
 

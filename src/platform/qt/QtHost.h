@@ -18,6 +18,7 @@ class QTimer;
 
 namespace qthost {
 class QtDialogView;
+class BlockingPump;
 }
 
 class QtHost : public QDialog, public Host {
@@ -43,6 +44,9 @@ class QtHost : public QDialog, public Host {
     // dialogs, template dialogs), from inside its modal loop just after it is shown. The hook
     // may inspect it and close it; when unset, the box waits for the user.
     std::function<void(QDialog&)> onModalShown;
+    // While a transfer blocks, timer firings go through this pump; null when there is none.
+    // Not owned: the pump sets and clears it.
+    qthost::BlockingPump* blockingPump = nullptr;
 
     // ---- Host ----
     void SetDlgItemText(int id, const std::string& text) override;
