@@ -166,7 +166,8 @@ void TestBlocking::windowLivesWhileTheOpenBlocks() {
         std::this_thread::sleep_for(std::chrono::milliseconds(200));  // well inside the wait
 
         const auto asked = Clock::now();
-        QMetaObject::invokeMethod(&window, [&window] { window.update(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            &window, [&window] { window.update(); }, Qt::QueuedConnection);
         std::this_thread::sleep_for(std::chrono::milliseconds(500));
         const Clock::time_point painted{Clock::duration(paints.lastPaint.load())};
         if (painted > asked) probe.repaintMs = MsBetween(asked, painted);

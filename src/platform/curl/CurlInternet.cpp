@@ -374,7 +374,7 @@ class CurlUrlFile : public CInternetFile {
     bool m_bHttp;
     std::string m_strFileName;
     curlnet::Limits m_limits;
-    WaitHook m_waitHook;          // may be empty
+    WaitHook m_waitHook;           // may be empty
     Clock::time_point m_lastHook;  // end of the last call of m_waitHook
 
     CURL* m_easy = nullptr;    // owned; null once closed

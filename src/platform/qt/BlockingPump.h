@@ -39,8 +39,8 @@ class BlockingPump : public QObject {
   private:
     void ReleaseDue();
 
-    QtHost& m_host;           // not owned
-    QTimer* m_release;        // child of this object; fires the recorded ids
+    QtHost& m_host;            // not owned
+    QTimer* m_release;         // child of this object; fires the recorded ids
     std::set<unsigned> m_due;  // timers that came due during the blocked step
     bool m_inPass = false;
 };
