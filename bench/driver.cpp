@@ -101,7 +101,7 @@ int main(int argc, char** argv) {
     CurlInternetClient internet;
     QtHost host([&](Host& h) { return std::make_unique<CPomvexDlg>(h, internet); });
     host.show();
-    CPomvexDlg& dlg = host.logic();
+    auto& dlg = static_cast<CPomvexDlg&>(host.logic());
 
     Watch watch;
     QTimer probe(&host);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -54,6 +55,11 @@ public:
 class HostEvents {
 public:
     virtual ~HostEvents() = default;
+    // The window's initialisation, once, after its controls exist and before it shows.
+    virtual bool OnInitDialog() = 0;
+    // Runs `handler` under the general error handler: a failure is reported in a box and the
+    // caller goes on. fromMenu picks the text shown when the failure has no description.
+    virtual void RunGuarded(const std::function<void()>& handler, bool fromMenu) = 0;
     // A button or menu command; fromMenu tells the two apart for the fallback error text.
     virtual void OnCommand(int id, bool fromMenu) = 0;
     // A timer firing of the main window.

@@ -27,7 +27,7 @@ public:
 
     // The window's initialisation: timers, program folder, start values, control defaults.
     // REQUIRES: the host's controls exist. Called once by the host before the window shows.
-    bool OnInitDialog();
+    bool OnInitDialog() override;
     // HostEvents: every call goes through the general message-error handler.
     void OnCommand(int id, bool fromMenu) override;
     void OnTimerEvent(unsigned id) override;
@@ -39,7 +39,7 @@ public:
     // Runs `handler` under the general message-error handler: a failure ends the handler at
     // the failing step and is reported in a box; the caller goes on. fromMenu picks the text
     // shown when the failure has no description.
-    void RunGuarded(const std::function<void()>& handler, bool fromMenu);
+    void RunGuarded(const std::function<void()>& handler, bool fromMenu) override;
 
     // ---- Batch runner (batch/) ----
 

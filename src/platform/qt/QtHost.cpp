@@ -1,6 +1,5 @@
 #include "platform/qt/QtHost.h"
 
-#include <QAbstractButton>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -9,13 +8,10 @@
 #include <QFileSystemModel>
 #include <QFontMetricsF>
 #include <QKeyEvent>
-#include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
-#include <QPlainTextEdit>
 #include <QPointer>
-#include <QProgressBar>
 #include <QProxyStyle>
 #include <QPushButton>
 #include <QShortcut>
@@ -25,17 +21,14 @@
 #include <algorithm>
 #include <cstdlib>
 #include <ctime>
-#include <map>
-#include <set>
 #include <stdexcept>
 
-#include "platform/Exceptions.h"
-#include "platform/Text.h"
 #include "platform/qt/BlockingPump.h"
+#include "platform/qt/QtDialogView.h"
+#include "platform/qt/QtSupport.h"
+#include "platform/qt/TemplateDialog.h"
 #include "resources/Resource.h"
 #include "resources/Strings.h"
-
-namespace qthost {
 
 namespace {
 
@@ -47,61 +40,6 @@ constexpr int64_t kMinPumpIntervalMs = 2;
 // Texts of modeless views that change after every block reach the widgets (and so the screen)
 // at most this often: 25 repaints a second read as continuous, 500 only burn the copy's CPU.
 constexpr int64_t kViewRefreshMs = 40;
-
-int64_t CoarseNowMs() {
-    timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC_COARSE, &ts);
-    return static_cast<int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
-}
-
-QString ToQ(const std::string& cp932) {
-    return QString::fromStdString(text::Cp932ToUtf8(cp932));
-}
-
-// A multi-line box shows CR LF as a line break.
-QString ToQMultiLine(const std::string& cp932) {
-    QString s = ToQ(cp932);
-    s.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    return s;
-}
-
-std::string FromQ(const QString& s) {
-    return text::Utf8ToCp932OrThrow(s.toStdString());
-}
-
-std::string FromQMultiLine(const QString& s) {
-    QString crlf = s;
-    crlf.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
-    return FromQ(crlf);
-}
-
-void SetWidgetText(QWidget* w, const std::string& cp932) {
-    if (auto* e = qobject_cast<QLineEdit*>(w)) {
-        e->setText(ToQ(cp932));
-        e->setCursorPosition(0);
-    } else if (auto* m = qobject_cast<QPlainTextEdit*>(w)) {
-        m->setPlainText(ToQMultiLine(cp932));
-    } else if (auto* c = qobject_cast<QComboBox*>(w)) {
-        c->setEditText(ToQ(cp932));
-    } else if (auto* l = qobject_cast<QLabel*>(w)) {
-        l->setText(ToQ(cp932));
-    } else if (auto* b = qobject_cast<QAbstractButton*>(w)) {
-        b->setText(ToQ(cp932));
-    }
-}
-
-std::string WidgetText(QWidget* w) {
-    if (auto* e = qobject_cast<QLineEdit*>(w)) return FromQ(e->text());
-    if (auto* m = qobject_cast<QPlainTextEdit*>(w)) return FromQMultiLine(m->toPlainText());
-    if (auto* c = qobject_cast<QComboBox*>(w)) return FromQ(c->currentText());
-    if (auto* l = qobject_cast<QLabel*>(w)) return FromQ(l->text());
-    if (auto* b = qobject_cast<QAbstractButton*>(w)) return FromQ(b->text());
-    return {};
-}
-
-bool IsEnter(const QKeyEvent* e) {
-    return e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter;
-}
 
 // Lets a tap of Alt put the menu bar into keyboard mode (first menu highlighted, arrows move,
 // Down opens), as on most Linux desktops; Qt's own default style leaves Alt alone.
@@ -139,210 +77,7 @@ void FitClockText(QLineEdit* clock) {
     if (font.stretch() != 100) clock->setFont(font);
 }
 
-const DialogTemplate& TemplateOrThrow(int id) {
-    const DialogTemplate* t = FindTemplate(id);
-    if (!t) throw std::invalid_argument("no dialog template " + std::to_string(id));
-    return *t;
-}
-
-// A main window is a window of its own (with a task-bar button); the others are dialogs.
-Qt::WindowFlags FrameFlags(unsigned style, bool mainWindow = false) {
-    Qt::WindowFlags f =
-        (mainWindow ? Qt::Window : Qt::Dialog) | Qt::CustomizeWindowHint | Qt::WindowTitleHint;
-    if (style & SysMenu) f |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
-    if (style & MinimizeBox) f |= Qt::WindowMinimizeButtonHint;
-    return f;
-}
-
 }  // namespace
-
-class QtDialogView;
-
-// A dialog built from a template other than the main window's. OK (id 1, Enter) and cancel
-// (id 2, Escape, close box) go to the handler; a modal one ends when the handler agrees, a
-// modeless one never ends by itself.
-class TemplateDialog : public QDialog {
-  public:
-    // REQUIRES: host and handler outlive the dialog; AttachView before it is shown.
-    TemplateDialog(const DialogTemplate& t, DialogHandler& handler, QtHost& host, bool modeless,
-                   QWidget* parent)
-        : QDialog(parent, FrameFlags(t.style)),
-          m_handler(handler),
-          m_host(host),
-          m_modeless(modeless) {
-        setFont(DialogFont());
-        setWindowTitle(QString::fromUtf8(t.caption));
-        setWindowIcon(ProgramIcon());
-        DialogUnits units(font());
-        auto* layout = new QVBoxLayout(this);
-        layout->setContentsMargins(0, 0, 0, 0);
-        layout->setSizeConstraint(QLayout::SetFixedSize);
-        auto* client = new QWidget(this);
-        layout->addWidget(client);
-        for (const BuiltControl& b : BuildControls(t, client, units)) {
-            if (b.tmpl->id == IDC_STATIC) continue;
-            m_controls[b.tmpl->id] = b.widget;
-            if (auto* button = qobject_cast<QPushButton*>(b.widget)) {
-                int id = b.tmpl->id;
-                if (id == IDOK)
-                    connect(button, &QPushButton::clicked, this, &TemplateDialog::accept);
-                if (id == IDCANCEL)
-                    connect(button, &QPushButton::clicked, this, &TemplateDialog::reject);
-            }
-        }
-    }
-
-    void AttachView(DialogView* view) { m_view = view; }
-    QWidget* Control(int id) const {
-        auto it = m_controls.find(id);
-        return it == m_controls.end() ? nullptr : it->second;
-    }
-
-    void accept() override {
-        bool ok = false;
-        if (m_view) m_host.Guarded([&] { ok = m_handler.OnOK(*m_view); });
-        if (ok && !m_modeless) QDialog::accept();
-    }
-    void reject() override {
-        bool ok = false;
-        if (m_view) m_host.Guarded([&] { ok = m_handler.OnCancel(*m_view); });
-        if (ok && !m_modeless) QDialog::reject();
-    }
-
-  protected:
-    void keyPressEvent(QKeyEvent* e) override {
-        if (IsEnter(e)) {
-            // A focused push button takes Enter; otherwise the default button; otherwise OK.
-            auto* focused = qobject_cast<QPushButton*>(focusWidget());
-            if (focused && focused->isEnabled()) {
-                focused->click();
-                return;
-            }
-            for (auto& [id, w] : m_controls) {
-                auto* b = qobject_cast<QPushButton*>(w);
-                if (b && b->isDefault()) {
-                    if (b->isEnabled()) b->click();
-                    return;
-                }
-            }
-            accept();
-            return;
-        }
-        if (e->key() == Qt::Key_Escape) {
-            reject();
-            return;
-        }
-        QDialog::keyPressEvent(e);
-    }
-
-  private:
-    DialogHandler& m_handler;  // not owned
-    QtHost& m_host;            // not owned
-    const bool m_modeless;
-    DialogView* m_view = nullptr;        // not owned; set before the dialog is shown
-    std::map<int, QWidget*> m_controls;  // children of the client widget
-};
-
-// The DialogView of a template dialog. A modal one writes through at once; a modeless one (the
-// progress window, updated after every received block) stores texts and applies them only
-// just before the host pumps, so a block costs a string copy, not a repaint.
-class QtDialogView : public DialogView {
-  public:
-    // Takes ownership of `dialog` when `owning` (modeless); otherwise it lives on the caller's
-    // stack.
-    QtDialogView(QtHost& host, TemplateDialog* dialog, bool owning)
-        : m_host(host), m_hostAlive(&host), m_dialog(dialog), m_owning(owning) {
-        m_dialog->AttachView(this);
-        if (m_owning) m_host.RegisterView(this);
-    }
-    ~QtDialogView() override {
-        if (m_owning) {
-            if (m_hostAlive) m_host.UnregisterView(this);
-            if (m_dialog) {
-                m_dialog->AttachView(nullptr);
-                delete m_dialog.data();
-            }
-        } else if (m_dialog) {
-            m_dialog->AttachView(nullptr);
-        }
-    }
-
-    void SetItemText(int id, const std::string& text) override {
-        if (!m_owning) {
-            if (QWidget* w = Control(id)) SetWidgetText(w, text);
-            return;
-        }
-        // Called after every received block: one lookup, a compare and a copy into the stored
-        // string's own capacity; the host is asked for a flush only when the slot turns dirty.
-        Slot& slot = m_slots[id];
-        if (slot.text == text && (slot.dirty || slot.applied)) return;
-        slot.text = text;
-        if (slot.dirty) return;
-        slot.dirty = true;
-        if (m_hostAlive) m_host.ScheduleFlush();
-    }
-    std::string GetItemText(int id) const override {
-        auto it = m_slots.find(id);
-        if (m_owning && it != m_slots.end()) return it->second.text;
-        QWidget* w = Control(id);
-        return w ? WidgetText(w) : std::string();
-    }
-    void SetCaption(const std::string& text) override {
-        if (m_dialog) m_dialog->setWindowTitle(ToQ(text));
-    }
-    void FocusAndSelectAll(int id) override {
-        QWidget* w = Control(id);
-        if (!w) return;
-        w->setFocus(Qt::OtherFocusReason);
-        if (auto* e = qobject_cast<QLineEdit*>(w)) e->selectAll();
-        if (auto* c = qobject_cast<QComboBox*>(w); c && c->lineEdit()) c->lineEdit()->selectAll();
-        if (auto* m = qobject_cast<QPlainTextEdit*>(w)) m->selectAll();
-    }
-    void SetRange(int id, int lower, int upper) override {
-        if (auto* p = qobject_cast<QProgressBar*>(Control(id))) p->setRange(lower, upper);
-    }
-    int SetPos(int id, int pos) override {
-        auto* p = qobject_cast<QProgressBar*>(Control(id));
-        if (!p) return 0;
-        int previous = p->value();
-        pos = std::clamp(pos, p->minimum(), p->maximum());
-        if (pos != previous) p->setValue(pos);
-        return previous;
-    }
-    int MessageBox(const std::string& text, unsigned type) override {
-        return m_host.ShowMessageBox(m_dialog ? m_dialog.data() : nullptr, text, type);
-    }
-
-    void Flush() {
-        for (auto& [id, slot] : m_slots) {
-            if (!slot.dirty) continue;
-            if (QWidget* w = Control(id)) SetWidgetText(w, slot.text);
-            slot.dirty = false;
-            slot.applied = true;
-        }
-    }
-    bool Dirty() const {
-        return std::any_of(m_slots.begin(), m_slots.end(),
-                           [](const auto& entry) { return entry.second.dirty; });
-    }
-    TemplateDialog* Dialog() const { return m_dialog.data(); }
-
-  private:
-    QWidget* Control(int id) const { return m_dialog ? m_dialog->Control(id) : nullptr; }
-
-    QtHost& m_host;                     // not owned
-    QPointer<QtHost> m_hostAlive;       // null once the main window is gone
-    QPointer<TemplateDialog> m_dialog;  // owned when m_owning; null once Qt deleted it
-    const bool m_owning;
-    struct Slot {
-        std::string text;      // CP932, as last set
-        bool dirty = false;    // set but not yet shown
-        bool applied = false;  // shown at least once
-    };
-    std::map<int, Slot> m_slots;  // modeless only
-};
-
-}  // namespace qthost
 
 using namespace qthost;
 

@@ -11,7 +11,6 @@
 
 #include "platform/Host.h"
 #include "platform/qt/DialogBuilder.h"
-#include "ui/PomvexDlg.h"
 
 class QMenuBar;
 class QTimer;
@@ -24,7 +23,7 @@ class BlockingPump;
 class QtHost : public QDialog, public Host {
     Q_OBJECT
   public:
-    using LogicFactory = std::function<std::unique_ptr<CPomvexDlg>(Host&)>;
+    using LogicFactory = std::function<std::unique_ptr<HostEvents>(Host&)>;
 
     // Builds the window from IDD_MAIN, makes the logic with `makeLogic(*this)` and runs its
     // OnInitDialog. The window is not shown yet.
@@ -33,7 +32,7 @@ class QtHost : public QDialog, public Host {
     ~QtHost() override;
 
     // The logic object; owned by this window, lives as long as it.
-    CPomvexDlg& logic() { return *m_logic; }
+    HostEvents& logic() { return *m_logic; }
     // Control `id` of the main window (nullptr when there is none). For tests.
     QWidget* control(int id) const;
     // The area the template is laid out in (below the menu bar). For tests.
@@ -108,6 +107,6 @@ class QtHost : public QDialog, public Host {
     int64_t m_lastFlushMs = INT64_MIN / 2;  // coarse monotonic ms of the last flush
     bool m_enabled = true;
     int64_t m_lastPumpMs = INT64_MIN / 2;  // coarse monotonic ms at the end of the last pump
-    std::unique_ptr<CPomvexDlg>
+    std::unique_ptr<HostEvents>
         m_logic;  // declared last: built after, destroyed before the widgets
 };
