@@ -75,6 +75,13 @@ constexpr Entry kTable[] = {
     {Sid::FileFilterAll, "全ﾌｧｲﾙ (*.*)"},
     {Sid::SerialEnterInteger, "整数を入力してください。"},
     {Sid::SerialRange, "%1 から %2 までの整数を入力してください。"},
+
+    {Sid::FolderNotShowable,
+     "フォルダ %1 の名前には、このプログラムで表示できない文字があります。\r\n"
+     "保存場所にフォルダを入力するか、環境変数 POMVEX_HOME に別のフォルダを指定して起動しなおしてください。"},
+    {Sid::ChosenNameNotShowable,
+     "%1 の名前には、このプログラムで表示できない文字があります。\r\n"
+     "別の名前のファイルかフォルダを選んでください。"},
 };
 
 const Entry* Find(Sid id) {

@@ -58,6 +58,10 @@ enum class Sid : int {
     FileFilterAll,  // "全ﾌｧｲﾙ (*.*)"
     SerialEnterInteger,
     SerialRange,  // "%1 から %2 までの整数を入力してください。"
+
+    // Names at the operating-system boundary
+    FolderNotShowable = 700,  // %1: the program folder, unshowable parts as <U+XXXX>/<0xXX>
+    ChosenNameNotShowable,  // %1: the name a file dialog returned
 };
 
 // The CP932 bytes of string `id`. The reference stays valid for the life of the process.
