@@ -1,7 +1,9 @@
 // Start-up: one application object, one main window run modally; the program ends when the
 // window closes (the "終了" command ends the process from inside instead).
 #include <QApplication>
+#include <QLibraryInfo>
 #include <QLocale>
+#include <QTranslator>
 #include <memory>
 
 #include "platform/curl/CurlInternet.h"
@@ -15,6 +17,12 @@ int main(int argc, char** argv) {
     // Texts are converted explicitly at the toolkit boundary; nothing may depend on the
     // user's locale (number formats, the C library's multibyte conversions).
     QLocale::setDefault(QLocale::c());
+    // Every text of the program is Japanese, so the toolkit's own texts (file dialogs, standard
+    // buttons) are too, whatever the locale. Without the translation they stay in English.
+    QTranslator qtJapanese;
+    if (qtJapanese.load(QStringLiteral("qtbase_ja"),
+                        QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&qtJapanese);
     QApplication::setFont(qthost::DialogFont());
     QApplication::setWindowIcon(qthost::ProgramIcon());
 

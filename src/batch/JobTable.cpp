@@ -14,9 +14,10 @@ constexpr int kMaxJobs = 100;
 
 // Creates or truncates `path` and writes `bytes` through a buffer. False when the file cannot be
 // created; a failure once it is open (full disk) throws CFileException, the file closed.
+// `path` is the system's name: the program folder works whatever its name holds.
 bool WriteWholeFile(const std::string& path, const std::string& bytes) {
     CFile file;
-    if (!file.Open(path, CFile::modeCreate | CFile::modeWrite | CFile::shareExclusive))
+    if (!file.OpenOnSystem(path, CFile::modeCreate | CFile::modeWrite | CFile::shareExclusive))
         return false;
     FileWriter writer(file);
     writer.Write(bytes.data(), bytes.size());
@@ -29,7 +30,7 @@ bool WriteWholeFile(const std::string& path, const std::string& bytes) {
 
 void CPomvexDlg::LoadJobTable() {
     m_strList = m_host.GetDlgItemText(IDC_LIST);
-    const std::string path = paths::InProgramFolder(kStagingFileName);
+    const std::string path = paths::InProgramFolderOnSystem(kStagingFileName);
 
     if (!WriteWholeFile(path, m_strList)) {
         m_host.MessageBox(Str(Sid::TempCreateFailed), MB_OK);
@@ -37,7 +38,7 @@ void CPomvexDlg::LoadJobTable() {
     }
 
     CFile file;
-    if (!file.Open(path, CFile::modeRead | CFile::shareExclusive)) {
+    if (!file.OpenOnSystem(path, CFile::modeRead | CFile::shareExclusive)) {
         m_host.MessageBox(Str(Sid::TempReadFailed), MB_OK);
         return;
     }
@@ -55,6 +56,6 @@ void CPomvexDlg::LoadJobTable() {
 
 void CPomvexDlg::SaveLog() {
     // The caller goes on either way; the box is the only report.
-    if (!WriteWholeFile(paths::InProgramFolder(kLogFileName), m_strLog))
+    if (!WriteWholeFile(paths::InProgramFolderOnSystem(kLogFileName), m_strLog))
         m_host.MessageBox(Str(Sid::FileCreateFailed), MB_OK);
 }

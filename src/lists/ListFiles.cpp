@@ -8,9 +8,24 @@
 #include "resources/Strings.h"
 #include "ui/PomvexDlg.h"
 
+namespace {
+
+// The dialogs start at the list file in the program folder. A folder whose name has no CP932
+// form cannot be handed over as text: the user is told, and the dialog starts where it likes.
+std::string DialogStart(Host& host) {
+    try {
+        return paths::InProgramFolder(Str(Sid::ListFileName));
+    } catch (const CTextException& e) {
+        host.MessageBox(e.GetErrorMessage(), MB_ICONEXCLAMATION);
+        return {};
+    }
+}
+
+}  // namespace
+
 void CPomvexDlg::OnOpenList() {
     std::string path;
-    if (!m_host.FileDialog(true, paths::InProgramFolder(Str(Sid::ListFileName)), path)) return;
+    if (!m_host.FileDialog(true, DialogStart(m_host), path)) return;
 
     // The exclusive lock keeps us from reading a list another copy is still writing; a held
     // lock fails the open like any other reason, with the one message the user knows.
@@ -49,7 +64,7 @@ void CPomvexDlg::OnSaveList() {
     m_strList = std::move(text);  // before the dialog: a cancel still leaves it set
 
     std::string path;
-    if (!m_host.FileDialog(false, paths::InProgramFolder(Str(Sid::ListFileName)), path)) return;
+    if (!m_host.FileDialog(false, DialogStart(m_host), path)) return;
 
     CFile file;
     if (!file.Open(path, CFile::modeCreate | CFile::modeWrite | CFile::shareExclusive)) {

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/OsPath.h"
 #include "resources/Strings.h"
 
 // ---- CFileException ----
@@ -85,17 +86,31 @@ CFile::~CFile() {
 }
 
 bool CFile::Open(const std::string& path, unsigned flags, CFileException* error) {
+    auto system = ospath::TryToSystem(path);
+    if (!system) {
+        if (error) *error = CFileException(CFileException::badPath, path, EINVAL);
+        return false;
+    }
+    return OpenAs(*system, path, flags, error);
+}
+
+bool CFile::OpenOnSystem(const std::string& systemPath, unsigned flags, CFileException* error) {
+    return OpenAs(systemPath, ospath::Displayable(systemPath), flags, error);
+}
+
+bool CFile::OpenAs(const std::string& system, const std::string& path, unsigned flags,
+                   CFileException* error) {
     int oflags = (flags & modeWrite) ? O_WRONLY : O_RDONLY;
     if (flags & modeCreate) oflags |= O_CREAT;
     oflags |= O_CLOEXEC;
-    int fd = ::open(path.c_str(), oflags, 0666);
+    int fd = ::open(system.c_str(), oflags, 0666);
     if (fd < 0) {
         int err = errno;
         if (error) {
             *error = CFileException::FromErrno(err, path);
             // ENOENT covers a missing folder too; the program's texts tell a bad path apart
             // from a missing file, as the Windows file calls do.
-            if (err == ENOENT && !ParentFolderExists(path))
+            if (err == ENOENT && !ParentFolderExists(system))
                 error->m_cause = CFileException::badPath;
         }
         return false;
@@ -244,5 +259,10 @@ std::vector<std::string> SplitLines(std::string_view data) {
 }
 
 bool MakeDirectory(const std::string& path) {
-    return ::mkdir(path.c_str(), 0777) == 0;
+    auto system = ospath::TryToSystem(path);
+    return system && MakeDirectoryOnSystem(*system);
+}
+
+bool MakeDirectoryOnSystem(const std::string& systemPath) {
+    return ::mkdir(systemPath.c_str(), 0777) == 0;
 }

@@ -24,10 +24,15 @@ public:
     CFile(const CFile&) = delete;
     CFile& operator=(const CFile&) = delete;
 
-    // Opens `path` (CP932 bytes, used as the file-system name unchanged).
-    // Returns false and fills *error (if given) on failure; never throws.
-    // REQUIRES: not open.
+    // Opens `path` (CP932 text; the system gets its UTF-8 form through ospath). A text that is
+    // not CP932 fails as a bad path. Returns false and fills *error (if given) on failure; never
+    // throws. REQUIRES: not open.
     bool Open(const std::string& path, unsigned flags, CFileException* error = nullptr);
+
+    // Like Open, for a name exactly as the system spells it (the program's own files, a file:
+    // URL). Errors and GetFilePath name it by ospath::Displayable.
+    bool OpenOnSystem(const std::string& systemPath, unsigned flags,
+                      CFileException* error = nullptr);
 
     // Reads up to n bytes; returns the count, 0 at end of file. Throws CFileException.
     // REQUIRES: open for reading.
@@ -50,8 +55,11 @@ public:
     const std::string& GetFilePath() const { return m_strPath; }
 
 private:
+    // Opens `system`; `path` is the CP932 text that errors and GetFilePath name.
+    bool OpenAs(const std::string& system, const std::string& path, unsigned flags,
+                CFileException* error);
     int m_fd = -1;
-    std::string m_strPath;
+    std::string m_strPath;  // CP932 text naming the file
 };
 
 // Buffered writer over a CFile opened for writing. Nothing is on disk until Flush. The buffer is
@@ -98,5 +106,7 @@ private:
 // The same line rule over bytes held in memory (used for in-memory checks and fuzzing).
 std::vector<std::string> SplitLines(std::string_view data);
 
-// Creates one directory level; the result is not looked at by the program.
+// Creates one directory level (`path` CP932 text); the result is not looked at by the program.
 bool MakeDirectory(const std::string& path);
+// The same for a name exactly as the system spells it.
+bool MakeDirectoryOnSystem(const std::string& systemPath);

@@ -104,7 +104,8 @@ public:
     // Box with OK, caption = application name. Returns IDOK.
     virtual int MessageBox(const std::string& text, unsigned type) = 0;
     // Open (open=true) or save dialog with the filter "全ﾌｧｲﾙ (*.*)". Open requires an existing
-    // file; save asks before replacing one. Returns true with the chosen path on OK.
+    // file; save asks before replacing one. Returns true with the chosen path on OK. Paths are
+    // CP932 text; a chosen name with no CP932 form throws CTextException naming it.
     virtual bool FileDialog(bool open, const std::string& initialPath, std::string& chosenPath) = 0;
     // Runs dialog template `templateId` modally over the main window; returns IDOK or IDCANCEL.
     virtual int DoModal(int templateId, DialogHandler& handler) = 0;

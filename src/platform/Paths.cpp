@@ -2,9 +2,13 @@
 
 #include <cstdlib>
 
+#include "platform/Exceptions.h"
+#include "platform/OsPath.h"
+#include "resources/Strings.h"
+
 namespace paths {
 
-std::string ProgramFolder() {
+std::string ProgramFolderOnSystem() {
     const char* home = std::getenv("POMVEX_HOME");
     if (home && *home) {
         std::string s(home);
@@ -17,6 +21,18 @@ std::string ProgramFolder() {
     return base + "/Pomvex";
 }
 
-std::string InProgramFolder(const std::string& name) { return ProgramFolder() + "/" + name; }
+std::string InProgramFolderOnSystem(const std::string& name) {
+    return ProgramFolderOnSystem() + "/" + ospath::ToSystem(name);
+}
+
+std::string ProgramFolder() {
+    std::string system = ProgramFolderOnSystem();
+    if (auto text = ospath::FromSystem(system)) return *text;
+    throw CTextException(FormatStr(Sid::FolderNotShowable, {ospath::Displayable(system)}));
+}
+
+std::string InProgramFolder(const std::string& name) {
+    return ProgramFolder() + "/" + name;
+}
 
 }  // namespace paths

@@ -89,6 +89,12 @@ constexpr Entry kTable[] = {
     {Sid::NetLoginRefused, "ｻｰﾊﾞｰがﾛｸﾞｲﾝを拒否しました。ﾕｰｻﾞｰ名とﾊﾟｽﾜｰﾄﾞを確かめてください。"},
     {Sid::NetFtpFileNotFound, "FTP ｻｰﾊﾞｰにそのﾌｧｲﾙがありません。"},
     {Sid::NetProxyRefused, "ﾌﾟﾛｷｼ ｻｰﾊﾞｰが接続を拒否しました。"},
+    {Sid::FolderNotShowable,
+     "フォルダ %1 の名前には、このプログラムで表示できない文字があります。\r\n"
+     "保存場所にフォルダを入力するか、環境変数 POMVEX_HOME に別のフォルダを指定して起動しなおしてください。"},
+    {Sid::ChosenNameNotShowable,
+     "%1 の名前には、このプログラムで表示できない文字があります。\r\n"
+     "別の名前のファイルかフォルダを選んでください。"},
 };
 
 const Entry* Find(Sid id) {

@@ -73,6 +73,9 @@ enum class Sid : int {
     NetLoginRefused,
     NetFtpFileNotFound,
     NetProxyRefused,
+    // Names at the operating-system boundary
+    FolderNotShowable = 700,  // %1: the program folder, unshowable parts as <U+XXXX>/<0xXX>
+    ChosenNameNotShowable,  // %1: the name a file dialog returned
 };
 
 // The CP932 bytes of string `id`. The reference stays valid for the life of the process.

@@ -39,13 +39,21 @@ bool CPomvexDlg::OnInitDialog() {
     m_nBytesSinceSample = 0;
 
     // Result deliberately ignored: later file operations report their own failures.
-    MakeDirectory(paths::ProgramFolder());
+    MakeDirectoryOnSystem(paths::ProgramFolderOnSystem());
 
     m_nCursor = 0;
     m_bIdle = 1;
     m_bArmed = 0;
 
-    m_host.SetDlgItemText(IDC_SAVE_DIR, paths::ProgramFolder() + "/");
+    // A program folder whose name has no CP932 form cannot become the box's text: the box stays
+    // empty and the user is told which folder and what to do (the own files still work).
+    std::string saveDir, unshowable;
+    try {
+        saveDir = paths::ProgramFolder() + "/";
+    } catch (const CTextException& e) {
+        unshowable = e.GetErrorMessage();
+    }
+    m_host.SetDlgItemText(IDC_SAVE_DIR, saveDir);
     m_host.SetDlgItemText(IDC_LIST, Str(Sid::PlaceholderLine1) + "\r\n" + Str(Sid::PlaceholderLine2) + "\r\n" +
                                         Str(Sid::PlaceholderExampleUrl) + "\r\n");
     m_host.SetDlgItemText(IDC_LOG, Str(Sid::LogPlaceholder));
@@ -56,6 +64,7 @@ bool CPomvexDlg::OnInitDialog() {
     }
     // Focus goes to the first tab stop, IDC_LIST.
     m_host.SetFocus(IDC_LIST);
+    if (!unshowable.empty()) m_host.MessageBox(unshowable, MB_ICONEXCLAMATION);
     return true;
 }
 

@@ -1,6 +1,7 @@
 #include "platform/curl/CurlInternet.h"
 
 #include <curl/curl.h>
+#include <locale.h>
 
 #include <algorithm>
 #include <chrono>
@@ -11,6 +12,7 @@
 
 #include "platform/File.h"
 #include "platform/curl/CurlErrorText.h"
+#include "platform/Text.h"
 
 namespace curlnet {
 
@@ -59,12 +61,41 @@ std::string UrlPart(CURLU* url, CURLUPart part, unsigned flags = 0) {
     return s;
 }
 
-// The path the way the splitter hands it out: the query stays part of it.
-std::string PathWithQuery(CURLU* url) {
-    std::string path = UrlPart(url, CURLUPART_PATH);
-    std::string query = UrlPart(url, CURLUPART_QUERY);
-    if (!query.empty()) path += "?" + query;
-    return path;
+// libcurl turns a UTF-8 host name into IDNA (punycode) through libidn2, which reads its input in
+// the charset of the thread's LC_CTYPE. Hosts are UTF-8 here whatever the user's locale (C, say),
+// so curl runs under a UTF-8 LC_CTYPE for this thread only.
+class Utf8CtypeScope {
+  public:
+    Utf8CtypeScope() {
+        static const locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", locale_t{});
+        if (utf8) m_previous = uselocale(utf8);
+    }
+    ~Utf8CtypeScope() {
+        if (m_previous) uselocale(m_previous);
+    }
+    Utf8CtypeScope(const Utf8CtypeScope&) = delete;
+    Utf8CtypeScope& operator=(const Utf8CtypeScope&) = delete;
+
+  private:
+    locale_t m_previous{};
+};
+
+// What a browser escapes in a path or query: spaces always, bytes outside ASCII when `nonAscii`.
+// Escapes the user typed are left as typed.
+std::string Escape(std::string_view s, bool nonAscii) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    for (char ch : s) {
+        unsigned char c = static_cast<unsigned char>(ch);
+        if (c == ' ' || (nonAscii && c >= 0x80)) {
+            out += '%';
+            out += kHex[c >> 4];
+            out += kHex[c & 15];
+        } else {
+            out += ch;
+        }
+    }
+    return out;
 }
 
 struct UrlDeleter {
@@ -75,11 +106,11 @@ using UrlPtr = std::unique_ptr<CURLU, UrlDeleter>;
 // A local file named by a file: URL, read byte for byte through a large buffer.
 class LocalUrlFile : public CInternetFile {
   public:
-    // Throws CFileException when the file cannot be opened for reading.
+    // `localPath` is the system's name. Throws CFileException when it cannot be opened.
     LocalUrlFile(const std::string& localPath, std::string fileName)
         : m_strFileName(std::move(fileName)), m_buf(256 * 1024) {
         CFileException error(CFileException::none, localPath);
-        if (!m_file.Open(localPath, CFile::modeRead, &error)) throw error;
+        if (!m_file.OpenOnSystem(localPath, CFile::modeRead, &error)) throw error;
     }
 
     size_t Read(void* buf, size_t n) override {
@@ -282,6 +313,7 @@ class CurlUrlFile : public CInternetFile {
     // when that produced nothing. Throws CInternetException after a stall.
     void Drive() {
         uint64_t before = m_nEvents;
+        Utf8CtypeScope ctype;
         if (m_bPaused) {
             m_bPaused = false;
             curl_easy_pause(m_easy, CURLPAUSE_CONT);  // may deliver the held data right here
@@ -403,15 +435,34 @@ UrlParts SplitUrl(const std::string& text) {
     UrlPtr url(curl_url());
     if (!url)
         throw CInternetException(CURLE_OUT_OF_MEMORY, curl_easy_strerror(CURLE_OUT_OF_MEMORY));
-    // Taken as typed when it is a valid URL; else once more with unsafe bytes escaped.
-    CURLUcode rc = curl_url_set(url.get(), CURLUPART_URL, text.c_str(), CURLU_NON_SUPPORT_SCHEME);
-    if (rc != CURLUE_OK)
-        rc = curl_url_set(url.get(), CURLUPART_URL, text.c_str(),
-                          CURLU_NON_SUPPORT_SCHEME | CURLU_URLENCODE);
+    // The text is CP932; URLs are UTF-8 on the wire, as browsers send them.
+    if (!text::IsValidCp932(text))
+        throw CInternetException(static_cast<uint32_t>(CURLE_URL_MALFORMAT),
+                                 "URL: not CP932 text");
+    const std::string utf8 = text::Cp932ToUtf8(text);
+    // Split as typed (spaces and non-ASCII kept raw), then escaped part by part below.
+    CURLUcode rc = curl_url_set(url.get(), CURLUPART_URL, utf8.c_str(),
+                                CURLU_NON_SUPPORT_SCHEME | CURLU_ALLOW_SPACE);
     if (rc != CURLUE_OK) ThrowUrl(rc);
 
     parts.scheme = UrlPart(url.get(), CURLUPART_SCHEME);
-    parts.fileName = FileNameOfUrlPath(PathWithQuery(url.get()));
+    const std::string path = UrlPart(url.get(), CURLUPART_PATH);
+    char* q = nullptr;
+    const bool hasQuery = curl_url_get(url.get(), CURLUPART_QUERY, &q, 0) == CURLUE_OK && q;
+    const std::string query = hasQuery ? q : "";
+    curl_free(q);
+
+    // The name is the path as the user typed it: a Japanese name stays Japanese, a typed escape
+    // stays an escape; only spaces read as the escape they travel as.
+    std::string typed = Escape(path, false) + (hasQuery ? "?" + Escape(query, false) : "");
+    auto typedCp932 = text::Utf8ToCp932(typed);
+    parts.fileName = FileNameOfUrlPath(typedCp932 ? *typedCp932 : Escape(typed, true));
+
+    // The host stays UTF-8 for curl's IDNA conversion; the path and query leave escaped.
+    if (curl_url_set(url.get(), CURLUPART_PATH, Escape(path, true).c_str(), 0) != CURLUE_OK ||
+        (hasQuery &&
+         curl_url_set(url.get(), CURLUPART_QUERY, Escape(query, true).c_str(), 0) != CURLUE_OK))
+        ThrowUrl(CURLUE_MALFORMED_INPUT);
     if (parts.scheme == "file")
         parts.localPath = UrlPart(url.get(), CURLUPART_PATH, CURLU_URLDECODE);
     parts.url = url.release();

@@ -58,7 +58,7 @@ struct UrlParts {
     ~UrlParts();
     std::string scheme;       // lower case, as curl hands it out
     std::string fileName;     // FileNameOfUrlPath of the path with its query
-    std::string localPath;    // file: only, percent-decoded
+    std::string localPath;    // file: only, percent-decoded: the system's bytes of the name
     Curl_URL* url = nullptr;  // owned: the parsed URL handed to the transfer
 };
 // Canonicalises and splits `text`; touches no network. Throws CInternetException when the text

@@ -3,6 +3,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFileSystemModel>
@@ -27,6 +28,9 @@
 #include "platform/qt/QtDialogView.h"
 #include "platform/qt/QtSupport.h"
 #include "platform/qt/TemplateDialog.h"
+#include "platform/Exceptions.h"
+#include "platform/OsPath.h"
+#include "platform/Text.h"
 #include "resources/Resource.h"
 #include "resources/Strings.h"
 
@@ -379,7 +383,11 @@ bool QtHost::FileDialog(bool open, const std::string& initialPath, std::string& 
     matchAll();
     connect(&dlg, &QFileDialog::filterSelected, &dlg, matchAll);
 
-    QFileInfo initial(ToQ(initialPath));
+    // Names cross to and from the file system through the one boundary (ospath), never as
+    // toolkit text.
+    QFileInfo initial(initialPath.empty() ? QString()
+                                          : QFile::decodeName(QByteArray::fromStdString(
+                                                ospath::ToSystem(initialPath))));
     if (!initialPath.empty()) {
         if (initial.isDir()) {
             dlg.setDirectory(initial.absoluteFilePath());
@@ -391,7 +399,12 @@ bool QtHost::FileDialog(bool open, const std::string& initialPath, std::string& 
     if (RunModal(dlg) != QDialog::Accepted) return false;
     QStringList files = dlg.selectedFiles();
     if (files.isEmpty()) return false;
-    chosenPath = FromQ(files.first());
+    QByteArray system = QFile::encodeName(files.first());
+    auto chosen = ospath::FromSystem(system.toStdString());
+    if (!chosen)
+        throw CTextException(FormatStr(Sid::ChosenNameNotShowable,
+                                       {ospath::Displayable(system.toStdString())}));
+    chosenPath = std::move(*chosen);
     return true;
 }
 
