@@ -14,6 +14,7 @@ PACKAGES=(
   clang
   nginx-light
   dpkg-dev file
+  qt6-translations-l10n locales
 )
 
 missing=()
@@ -30,3 +31,14 @@ if [ ${#missing[@]} -gt 0 ]; then
   $SUDO apt-get update -qq
   $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
+
+# The locales the tests run under (ja_JP.UTF-8 above all), generated once.
+for loc in ja_JP.UTF-8 en_US.UTF-8; do
+  if ! locale -a 2>/dev/null | grep -qix "${loc/UTF-8/utf8}"; then
+    SUDO=""
+    if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+    $SUDO sed -i "s/^# *\(${loc} UTF-8\)/\1/" /etc/locale.gen
+    grep -qx "${loc} UTF-8" /etc/locale.gen || echo "${loc} UTF-8" | $SUDO tee -a /etc/locale.gen >/dev/null
+    $SUDO locale-gen >/dev/null
+  fi
+done
