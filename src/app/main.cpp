@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "platform/curl/CurlInternet.h"
+#include "platform/dbus/DBusDesktop.h"
 #include "platform/qt/DialogBuilder.h"
 #include "platform/qt/QtHost.h"
 #include "ui/PomvexDlg.h"
@@ -18,7 +19,12 @@ int main(int argc, char** argv) {
     QApplication::setWindowIcon(qthost::ProgramIcon());
 
     CurlInternetClient internet;
-    QtHost window([&internet](Host& host) { return std::make_unique<CPomvexDlg>(host, internet); });
+    DBusDesktop desktop(qthost::ProgramIcon().pixmap(64).toImage());
+    QtHost window([&internet, &desktop](Host& host) {
+        auto logic = std::make_unique<CPomvexDlg>(host, internet);
+        logic->SetDesktop(desktop);
+        return logic;
+    });
     window.exec();
     return 0;
 }

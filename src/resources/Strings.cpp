@@ -75,6 +75,16 @@ constexpr Entry kTable[] = {
     {Sid::FileFilterAll, "全ﾌｧｲﾙ (*.*)"},
     {Sid::SerialEnterInteger, "整数を入力してください。"},
     {Sid::SerialRange, "%1 から %2 までの整数を入力してください。"},
+
+    {Sid::SleepWhyScheduled, "予約したダウンロードの開始を待っています"},
+    {Sid::SleepWhyDownloading, "ダウンロード中です"},
+    {Sid::SleepWhyChecking, "リストチェック中です"},
+    {Sid::NoticeDownload, "ダウンロード"},
+    {Sid::NoticeCheck, "リストチェック"},
+    {Sid::NoticeEnded, "%1が終わりました"},
+    {Sid::NoticeTimeOver, "タイムオーバーにより%1を終了しました"},
+    {Sid::NoticeDownloadTally, "開始 %1件、DL終了 %2件、未完了 %3件"},
+    {Sid::NoticeCheckTally, "開始 %1件、チェック終了 %2件、未完了 %3件"},
 };
 
 const Entry* Find(Sid id) {
