@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "platform/curl/CurlInternet.h"
+#include "platform/dbus/DBusDesktop.h"
 #include "platform/qt/BlockingPump.h"
 #include "platform/qt/DialogBuilder.h"
 #include "platform/qt/QtHost.h"
@@ -27,7 +28,12 @@ int main(int argc, char** argv) {
     QApplication::setWindowIcon(qthost::ProgramIcon());
 
     CurlInternetClient internet;
-    QtHost window([&internet](Host& host) { return std::make_unique<CPomvexDlg>(host, internet); });
+    DBusDesktop desktop(qthost::ProgramIcon().pixmap(64).toImage());
+    QtHost window([&internet, &desktop](Host& host) {
+        auto logic = std::make_unique<CPomvexDlg>(host, internet);
+        logic->SetDesktop(desktop);
+        return logic;
+    });
     // While a transfer waits for the network the window still repaints and answers the
     // desktop's ping; the logic sees nothing of it.
     qthost::BlockingPump pump(window);

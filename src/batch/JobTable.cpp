@@ -52,6 +52,9 @@ void CPomvexDlg::LoadJobTable() {
 
     m_nCursor = 1;
     m_bReady = 1;
+    ++m_nBatchSerial;
+    m_nJobsStarted = 0;
+    m_nJobsDone = 0;
 }
 
 void CPomvexDlg::SaveLog() {

@@ -66,6 +66,7 @@ void CPomvexDlg::OnTimer(unsigned id) {
             if (m_nCursor >= static_cast<int32_t>(m_strJobs.size()) ||
                 m_strJobs[static_cast<size_t>(m_nCursor)].empty()) {
                 m_nCursor = 0;
+                ReportBatchEnd(false);
                 SaveLog();
                 m_host.SetDlgItemText(IDC_LOG, m_strLog);
                 m_host.InvalidateRect(true);
@@ -76,10 +77,7 @@ void CPomvexDlg::OnTimer(unsigned id) {
             m_host.SetTimer(TIMER_WATCHDOG, batch::kWatchdogMs);
             // The one place the log is cleared: each batch's log begins with its first job.
             if (m_nCursor == 2) m_strLog.clear();
-            if (m_bDownloadMode)
-                DownloadItem(m_nCursor - 1);
-            else
-                CheckItem(m_nCursor - 1);
+            RunJob(m_nCursor - 1);
             break;
         }
 
@@ -117,7 +115,10 @@ void CPomvexDlg::OnTimer(unsigned id) {
             m_host.KillTimer(TIMER_DEADLINE);
             m_strLog += Str(Sid::LogTimeOver);
             m_host.SetDlgItemText(IDC_LOG, Str(Sid::LogTimeOver));
-            m_nCursor = 0;
+            if (m_nCursor != 0) {
+                m_nCursor = 0;
+                ReportBatchEnd(true);
+            }
             SaveLog();
             break;
 

@@ -95,6 +95,15 @@ constexpr Entry kTable[] = {
     {Sid::ChosenNameNotShowable,
      "%1 の名前には、このプログラムで表示できない文字があります。\r\n"
      "別の名前のファイルかフォルダを選んでください。"},
+    {Sid::SleepWhyScheduled, "予約したダウンロードの開始を待っています"},
+    {Sid::SleepWhyDownloading, "ダウンロード中です"},
+    {Sid::SleepWhyChecking, "リストチェック中です"},
+    {Sid::NoticeDownload, "ダウンロード"},
+    {Sid::NoticeCheck, "リストチェック"},
+    {Sid::NoticeEnded, "%1が終わりました"},
+    {Sid::NoticeTimeOver, "タイムオーバーにより%1を終了しました"},
+    {Sid::NoticeDownloadTally, "開始 %1件、DL終了 %2件、未完了 %3件"},
+    {Sid::NoticeCheckTally, "開始 %1件、チェック終了 %2件、未完了 %3件"},
 };
 
 const Entry* Find(Sid id) {

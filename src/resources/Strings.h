@@ -76,6 +76,16 @@ enum class Sid : int {
     // Names at the operating-system boundary
     FolderNotShowable = 700,  // %1: the program folder, unshowable parts as <U+XXXX>/<0xXX>
     ChosenNameNotShowable,  // %1: the name a file dialog returned
+    // Unattended runs: the sleep lock's reason and the end-of-batch notification
+    SleepWhyScheduled = 800,
+    SleepWhyDownloading,
+    SleepWhyChecking,
+    NoticeDownload,  // "ダウンロード" (the %1 of the titles)
+    NoticeCheck,  // "リストチェック"
+    NoticeEnded,  // "%1が終わりました"
+    NoticeTimeOver,  // "タイムオーバーにより%1を終了しました"
+    NoticeDownloadTally,  // "開始 %1件、DL終了 %2件、未完了 %3件"
+    NoticeCheckTally,  // "開始 %1件、チェック終了 %2件、未完了 %3件"
 };
 
 // The CP932 bytes of string `id`. The reference stays valid for the life of the process.

@@ -109,6 +109,8 @@ void CPomvexDlg::RunGuarded(const std::function<void()>& handler, bool fromMenu)
     } catch (...) {
         m_host.MessageBox(fallback, MB_ICONSTOP);
     }
+    // Every change of the armed flag or the cursor happens inside some handler.
+    SyncSleepLock();
 }
 
 bool CPomvexDlg::OnOKCommand() {

@@ -12,6 +12,7 @@
 #include <functional>
 #include <string>
 
+#include "platform/Desktop.h"
 #include "platform/Host.h"
 #include "platform/Internet.h"
 
@@ -55,6 +56,15 @@ public:
     // m_strLog -> the log file.
     void SaveLog();
 
+    // ---- Unattended runs (batch/Unattended.cpp) ----
+
+    // The desktop the sleep lock and the end-of-batch notification go to; NoDesktop() until set.
+    // REQUIRES: desktop outlives this object. Set before the window's first event.
+    void SetDesktop(Desktop& desktop) { m_desktop = &desktop; }
+    // Holds the sleep lock while the timed start is armed, a batch runs or a transfer is still
+    // open, and drops it otherwise. Called after every handler; never throws.
+    void SyncSleepLock();
+
     // ---- Transfers (transfer/) ----
     // Virtual so that tests of the sequencer can stand in a transfer that keeps the same contract.
 
@@ -85,12 +95,24 @@ public:
     int64_t m_timeNow = 0;             // seconds since 1970 UTC, 64-bit past 2038
     std::string m_strMonth, m_strDay, m_strHour, m_strMinute, m_strDuration;  // captured schedule
     std::string m_strListEdit;         // list text as the closing data exchange copied it
+    // Tally of the batch for its end-of-batch notification (nothing of it is shown or logged).
+    uint32_t m_nBatchSerial = 0;       // counts job-table loads: tells a job of this batch apart
+    int32_t m_nJobsStarted = 0;        // jobs this batch started
+    int32_t m_nJobsDone = 0;           // of those, jobs whose transfer logged its success line
+    int32_t m_nTransfers = 0;          // transfers on the stack (nested ones included)
+    std::string m_strSleepWhy;         // why of the sleep lock held now; empty: none held
 
 protected:
     // The normal end of a transfer: the next tick may start the next job, no URL is open any
     // more, and the window is repainted with what the transfer left.
     void EndTransferNormally();
+    // Starts job `index` with the transfer of the batch's mode and tallies its outcome.
+    void RunJob(int index);
+    // The batch has ended at its empty entry (timeOver false) or by the deadline: drops the
+    // sleep lock if nothing else holds it and tells the desktop the batch's tally.
+    void ReportBatchEnd(bool timeOver);
 
     Host& m_host;                 // not owned
     InternetClient& m_internet;   // not owned
+    Desktop* m_desktop = &NoDesktop();  // not owned; never null
 };
