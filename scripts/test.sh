@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs every test suite through CTest; then the whole
-# suite again under AddressSanitizer + UBSan + LeakSanitizer (build-asan, end-to-end label left
-# out), then every libFuzzer target for a bounded time (build-fuzz, label "fuzz").
+# Installs what is missing, builds in Release, and runs every test suite through CTest (the
+# package test included); then the whole suite again under AddressSanitizer + UBSan +
+# LeakSanitizer (build-asan, end-to-end, speed and package labels left out), then every libFuzzer
+# target for a bounded time (build-fuzz, label "fuzz"). Warnings are errors in every build.
 # Exits non-zero when any stage fails; the last lines sum the three stages up.
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -21,8 +22,8 @@ run_stage() {  # name, build dir, ctest args...
     rm -f "$log"
 }
 
-# 1. The ordinary build.
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo > /dev/null &&
+# 1. The ordinary build, in Release: warnings that only the optimiser brings are seen here.
+cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DPOMVEX_WERROR=ON > /dev/null &&
     cmake --build build -j"$JOBS" || exit 1
 run_stage plain build
 
@@ -30,17 +31,19 @@ run_stage plain build
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1
 export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 export LSAN_OPTIONS=suppressions=$ROOT/tests/lsan.supp:print_suppressions=0
-if cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPOMVEX_SANITIZE=ON > /dev/null &&
+if cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPOMVEX_SANITIZE=ON \
+    -DPOMVEX_WERROR=ON > /dev/null &&
     cmake --build build-asan -j"$JOBS"; then
-    # The end-to-end run (Xvfb) and the speed/memory guards (meaningless under ASan) stay out.
-    run_stage asan build-asan -LE "e2e|perf"
+    # The end-to-end run (Xvfb), the speed/memory guards (meaningless under ASan) and the
+    # package (a Release build of its own, done in stage 1) stay out.
+    run_stage asan build-asan -LE "e2e|perf|package"
 else
     RESULT[asan]=1
     SUMMARY[asan]="build failed"
 fi
 
 # 3. Fuzzing: clang + libFuzzer, each target for POMVEX_FUZZ_SECONDS (30 s).
-if CC=clang CXX=clang++ cmake -S . -B build-fuzz -DPOMVEX_FUZZ=ON > /dev/null &&
+if CC=clang CXX=clang++ cmake -S . -B build-fuzz -DPOMVEX_FUZZ=ON -DPOMVEX_WERROR=ON > /dev/null &&
     cmake --build build-fuzz -j"$JOBS"; then
     run_stage fuzz build-fuzz/fuzz -L fuzz
 else

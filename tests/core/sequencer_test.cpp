@@ -662,7 +662,7 @@ TEST_F(Sequencer, Display_LogFileFailureStillEndsTheBatch) {
 
 TEST_F(Sequencer, Batch_OfMoreThan100LinesRunsTheFirst100) {
     std::string list;
-    for (int i = 1; i <= 150; ++i) list += "u" + std::to_string(i) + "\r\n";
+    for (int i = 1; i <= 150; ++i) list.append("u").append(std::to_string(i)).append("\r\n");
     Get(list);
     ASSERT_TRUE(RunToEnd());
     EXPECT_EQ(dlg->calls.size(), 100u);

@@ -64,7 +64,7 @@ TEST_F(CurlInternetTest, RewindDeliversEveryByteOnceForAnySize) {
     for (const Case& c : cases) {
         curlnet::CurrentLimits().bufferBytes = c.bufferBytes;
         curlnet::CurrentLimits().receiveChunkBytes = 16 * 1024;
-        std::string name = "r" + std::to_string(c.size) + ".bin";
+        std::string name = std::string("r").append(std::to_string(c.size)).append(".bin");
         std::string want = testsrv::Pattern(c.size, static_cast<unsigned>(c.size));
         std::string url = Servers().Serve(name, want);
         auto f = Open(url);

@@ -175,7 +175,7 @@ class FaultMatrix : public ::testing::Test {
 
     std::string ErrorBoxes() const {
         std::string s;
-        for (const auto& b : H().boxes) s += "[" + Readable(b.text) + "]";
+        for (const auto& b : H().boxes) s.append("[").append(Readable(b.text)).append("]");
         return s;
     }
 
