@@ -211,7 +211,9 @@ void TestBlocking::windowLivesWhileTheOpenBlocks() {
     // The step missed about four periods: one release at once, then at most the next period.
     QVERIFY2(firstTickMs >= 0 && firstTickMs < 100,
              qPrintable(QString("first tick %1 ms after the step").arg(firstTickMs)));
-    QVERIFY2(ticksAfter <= 2, qPrintable(QString("%1 ticks in the second after").arg(ticksAfter)));
+    // A loaded machine may deliver one regular period late and the next on time; four queued
+    // firings (one per missed period) still fail.
+    QVERIFY2(ticksAfter <= 3, qPrintable(QString("%1 ticks in the second after").arg(ticksAfter)));
     QCOMPARE(abortsAfter, 1);
 }
 
