@@ -7,15 +7,6 @@
 #include "resources/Strings.h"
 #include "ui/PomvexDlg.h"
 
-namespace {
-
-bool EndsWith(const std::string& text, const std::string& tail) {
-    return text.size() >= tail.size() &&
-           text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
-}
-
-}  // namespace
-
 void CPomvexDlg::SyncSleepLock() {
     try {
         // A transfer that outlives its batch (the deadline or 中止 does not interrupt it) is still
@@ -54,7 +45,7 @@ void CPomvexDlg::RunJob(int index) {
     // reload overtook while it copied belongs to no tally.
     const std::string success =
         download ? Str(Sid::LogDoneSeparator) + Str(Sid::LogDownloadDone) : Str(Sid::LogCheckDone);
-    if (serial == m_nBatchSerial && EndsWith(m_strLog, success)) ++m_nJobsDone;
+    if (serial == m_nBatchSerial && m_strLog.ends_with(success)) ++m_nJobsDone;
 }
 
 void CPomvexDlg::ReportBatchEnd(bool timeOver) {

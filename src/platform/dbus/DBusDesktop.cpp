@@ -39,7 +39,8 @@ QDBusArgument& operator<<(QDBusArgument& arg, const NotificationImage& image) {
     return arg;
 }
 
-// Only sent, never received; the registration wants both directions.
+// Only sent, never received; the registration wants both directions, so this only consumes the
+// fields.
 const QDBusArgument& operator>>(const QDBusArgument& arg, NotificationImage& image) {
     int width = 0, height = 0, stride = 0, bits = 0, channels = 0;
     bool alpha = false;
@@ -48,11 +49,6 @@ const QDBusArgument& operator>>(const QDBusArgument& arg, NotificationImage& ima
     arg >> width >> height >> stride >> alpha >> bits >> channels >> data;
     arg.endStructure();
     image.rgba = QImage();
-    if (width > 0 && height > 0 && stride >= width * 4 && data.size() >= stride * height && alpha &&
-        bits == 8 && channels == 4)
-        image.rgba = QImage(reinterpret_cast<const uchar*>(data.constData()), width, height, stride,
-                            QImage::Format_RGBA8888)
-                         .copy();
     return arg;
 }
 
