@@ -27,8 +27,22 @@ public:
     virtual uint32_t QueryDataAvailable() = 0;
     // The file name of the opened URL, at most 255 bytes, possibly empty.
     virtual std::string GetFileName() const = 0;
+    // Byte of the whole resource at which this file's data starts: 0, or the offset of the
+    // ResumeFrom it was opened with when the server sends only the rest. Never throws.
+    virtual int64_t GetStartOffset() const { return 0; }
+    // What identifies this version of the resource, opaque to the caller (HTTP: the ETag, else
+    // Last-Modified, and the full length; FTP: size and modification time); empty when the
+    // server gave nothing to compare. Stored with a partial copy and handed back in ResumeFrom.
+    // Never throws.
+    virtual std::string GetValidator() const { return {}; }
     // Releases the connection. Safe to call twice. Never throws.
     virtual void Close() = 0;
+};
+
+// A partial copy that a new transfer of the same URL may continue.
+struct ResumeFrom {
+    int64_t offset = 0;     // bytes already on disk, > 0
+    std::string validator;  // GetValidator() of the transfer that wrote them, not empty
 };
 
 // An internet session ("My Session"). Owned by the transfer for one call.
@@ -39,6 +53,21 @@ public:
     // have arrived (HTTP) or the data has begun (FTP). A status of 400 or above is an open
     // failure. Throws CInternetException, or CFileException for file: URLs.
     virtual std::unique_ptr<CInternetFile> OpenURL(const std::string& url) = 0;
+    // Like OpenURL, asking only for the bytes from resume.offset on while the resource still
+    // matches resume.validator (HTTP: Range with If-Range; FTP: REST once size and time match).
+    // The file's GetStartOffset() tells which came: resume.offset for the rest, 0 for the whole
+    // resource (changed, ranges ignored, gopher, file:). Throws as OpenURL.
+    virtual std::unique_ptr<CInternetFile> OpenURLFrom(const std::string& url,
+                                                   const ResumeFrom& resume) {
+        (void)resume;
+        return OpenURL(url);
+    }
+    // The name GetFileName() would give for `url`, without any traffic; empty when the URL
+    // does not parse. Never throws.
+    virtual std::string FileNameOf(const std::string& url) {
+        (void)url;
+        return {};
+    }
     // Safe to call twice. Never throws.
     virtual void Close() = 0;
 };
