@@ -86,6 +86,8 @@ enum class Sid : int {
     NoticeTimeOver,  // "タイムオーバーにより%1を終了しました"
     NoticeDownloadTally,  // "開始 %1件、DL終了 %2件、未完了 %3件"
     NoticeCheckTally,  // "開始 %1件、チェック終了 %2件、未完了 %3件"
+    // What the run log shows in place of a URL's password
+    LogHiddenPassword = 1100,  // "*password*"
 };
 
 // The CP932 bytes of string `id`. The reference stays valid for the life of the process.
