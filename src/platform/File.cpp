@@ -86,7 +86,7 @@ CFile::~CFile() {
 }
 
 bool CFile::Open(const std::string& path, unsigned flags, CFileException* error) {
-    auto system = ospath::TryToSystem(path);
+    auto system = ospath::TryToSystemExpandingHome(path);
     if (!system) {
         if (error) *error = CFileException(CFileException::badPath, path, EINVAL);
         return false;
@@ -259,7 +259,7 @@ std::vector<std::string> SplitLines(std::string_view data) {
 }
 
 bool MakeDirectory(const std::string& path) {
-    auto system = ospath::TryToSystem(path);
+    auto system = ospath::TryToSystemExpandingHome(path);
     return system && MakeDirectoryOnSystem(*system);
 }
 

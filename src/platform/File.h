@@ -24,9 +24,9 @@ public:
     CFile(const CFile&) = delete;
     CFile& operator=(const CFile&) = delete;
 
-    // Opens `path` (CP932 text; the system gets its UTF-8 form through ospath). A text that is
-    // not CP932 fails as a bad path. Returns false and fills *error (if given) on failure; never
-    // throws. REQUIRES: not open.
+    // Opens `path` (CP932 text; the system gets its UTF-8 form through ospath, a leading "~"
+    // the home folder). A text that is not CP932 fails as a bad path. Returns false and fills
+    // *error (if given) on failure; never throws. REQUIRES: not open.
     bool Open(const std::string& path, unsigned flags, CFileException* error = nullptr);
 
     // Like Open, for a name exactly as the system spells it (the program's own files, a file:
@@ -106,7 +106,8 @@ private:
 // The same line rule over bytes held in memory (used for in-memory checks and fuzzing).
 std::vector<std::string> SplitLines(std::string_view data);
 
-// Creates one directory level (`path` CP932 text); the result is not looked at by the program.
+// Creates one directory level (`path` CP932 text, "~" as in CFile::Open); the result is not looked
+// at by the program.
 bool MakeDirectory(const std::string& path);
 // The same for a name exactly as the system spells it.
 bool MakeDirectoryOnSystem(const std::string& systemPath);

@@ -1,6 +1,7 @@
 #include "platform/OsPath.h"
 
 #include <cstdio>
+#include <cstdlib>
 
 #include "platform/Exceptions.h"
 #include "platform/Text.h"
@@ -16,6 +17,18 @@ std::string ToSystem(const std::string& cp932) {
     auto system = TryToSystem(cp932);
     if (!system) throw CFileException(CFileException::badPath, cp932);
     return *system;
+}
+
+std::optional<std::string> TryToSystemExpandingHome(std::string_view cp932) {
+    const char* home = std::getenv("HOME");
+    if (!cp932.starts_with('~') || (cp932.size() > 1 && cp932[1] != '/') || !home || !*home)
+        return TryToSystem(cp932);
+    auto rest = TryToSystem(cp932.substr(1));
+    if (!rest) return std::nullopt;
+    std::string system(home);
+    while (!system.empty() && system.back() == '/') system.pop_back();
+    if (rest->empty()) return system.empty() ? "/" : system;
+    return system + *rest;
 }
 
 std::optional<std::string> FromSystem(std::string_view system) {

@@ -16,6 +16,11 @@ std::optional<std::string> TryToSystem(std::string_view cp932);
 // Like TryToSystem; throws CFileException(badPath, cp932) when the text is not valid CP932.
 std::string ToSystem(const std::string& cp932);
 
+// TryToSystem for a path the user typed: a leading "~", alone or before '/', is the home folder
+// ($HOME exactly as the system spells it), as in the file dialogs and the shell. Left as it is
+// when $HOME is unset or empty.
+std::optional<std::string> TryToSystemExpandingHome(std::string_view cp932);
+
 // The system's bytes -> CP932 text. nullopt when the name has a character CP932 lacks or is not
 // valid UTF-8: such a name is never replaced silently.
 std::optional<std::string> FromSystem(std::string_view system);

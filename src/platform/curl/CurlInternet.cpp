@@ -98,6 +98,25 @@ std::string Escape(std::string_view s, bool nonAscii) {
     return out;
 }
 
+// The whole of `url` as curl writes it, escaped as a browser escapes it everywhere but in the host
+// name, which stays UTF-8 for curl's IDNA conversion.
+std::string EscapedOutsideHost(CURLU* url) {
+    const std::string whole = UrlPart(url, CURLUPART_URL);
+    const std::string host = UrlPart(url, CURLUPART_HOST);
+    size_t hostAt = whole.size(), hostEnd = whole.size();
+    const size_t scheme = whole.find("://");
+    if (scheme != std::string::npos && !host.empty()) {
+        const size_t authority = scheme + 3;
+        const size_t end = std::min(whole.find('/', authority), whole.size());
+        const size_t at = whole.rfind('@', end);
+        hostAt = (at != std::string::npos && at >= authority) ? at + 1 : authority;
+        hostEnd = whole.compare(hostAt, host.size(), host) == 0 ? hostAt + host.size() : hostAt;
+    }
+    return Escape(std::string_view(whole).substr(0, hostAt), true) +
+           whole.substr(hostAt, hostEnd - hostAt) +
+           Escape(std::string_view(whole).substr(hostEnd), true);
+}
+
 struct UrlDeleter {
     void operator()(CURLU* u) const { curl_url_cleanup(u); }
 };
@@ -463,10 +482,11 @@ UrlParts SplitUrl(const std::string& text) {
     auto typedCp932 = text::Utf8ToCp932(typed);
     parts.fileName = FileNameOfUrlPath(typedCp932 ? *typedCp932 : Escape(typed, true));
 
-    // The host stays UTF-8 for curl's IDNA conversion; the path and query leave escaped.
-    if (curl_url_set(url.get(), CURLUPART_PATH, Escape(path, true).c_str(), 0) != CURLUE_OK ||
-        (hasQuery &&
-         curl_url_set(url.get(), CURLUPART_QUERY, Escape(query, true).c_str(), 0) != CURLUE_OK))
+    // The host stays UTF-8 for curl's IDNA conversion; the path and query leave escaped. The
+    // URL is set whole: setting the path or the query alone lower-cases every escape in it,
+    // and the escapes the user typed leave as typed.
+    if (curl_url_set(url.get(), CURLUPART_URL, EscapedOutsideHost(url.get()).c_str(),
+                     CURLU_NON_SUPPORT_SCHEME) != CURLUE_OK)
         ThrowUrl(CURLUE_MALFORMED_INPUT);
     if (parts.scheme == "file")
         parts.localPath = UrlPart(url.get(), CURLUPART_PATH, CURLU_URLDECODE);
