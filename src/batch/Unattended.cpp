@@ -13,16 +13,21 @@ void CPomvexDlg::SyncSleepLock() {
     try {
         // A transfer that outlives its batch (the deadline or 中止 does not interrupt it) is still
         // a download that a sleeping machine would break.
-        std::string why;
-        if (m_nCursor != 0 || m_nTransfers > 0)
-            why = Str(m_bDownloadMode ? Sid::SleepWhyDownloading : Sid::SleepWhyChecking);
-        else if (m_bArmed)
-            why = Str(Sid::SleepWhyScheduled);
-        if (why == m_strSleepWhy) return;
-        // Released before the next is asked for: never two locks at once.
-        if (!m_strSleepWhy.empty()) m_desktop->ReleaseSleepLock();
-        m_strSleepWhy.clear();
-        if (why.empty()) return;
+        const bool running = m_nCursor != 0 || m_nTransfers > 0;
+        const bool needed = running || m_bArmed;
+        // A lock held stays held while anything still needs it, even when its why no longer
+        // fits (the schedule starting its batch, a batch by hand while armed): changing the
+        // why would mean dropping the lock first, and at that moment nothing would keep a
+        // machine from sleeping.
+        if (needed == !m_strSleepWhy.empty()) return;
+        if (!needed) {
+            m_desktop->ReleaseSleepLock();
+            m_strSleepWhy.clear();
+            return;
+        }
+        std::string why = Str(!running          ? Sid::SleepWhyScheduled
+                              : m_bDownloadMode ? Sid::SleepWhyDownloading
+                                                : Sid::SleepWhyChecking);
         m_desktop->HoldSleepLock(why);
         m_strSleepWhy = std::move(why);
     } catch (...) {
