@@ -8,6 +8,7 @@
 #include "platform/File.h"
 #include "resources/Resource.h"
 #include "resources/Strings.h"
+#include "transfer/SaveRoute.h"
 #include "transfer/TransferEnd.h"
 #include "ui/PomvexDlg.h"
 #include "ui/ProgressDlg.h"
@@ -104,6 +105,7 @@ void CPomvexDlg::DownloadItem(int index) {
     const std::string folder = m_host.GetDlgItemText(IDC_SAVE_DIR);
     const std::string name = file->GetFileName();
     const std::string target = TargetPath(folder, name);
+    const SaveRoute route = PlanSave(target, url);
     int64_t total = 0;
     m_nBytesSinceSample = 0;
     m_nRate = 0;
@@ -112,16 +114,20 @@ void CPomvexDlg::DownloadItem(int index) {
     progress.Create();
     progress.SetStatus(Str(Sid::ProgressDownloading));
 
-    CFile out;
+    // `guard` holds an existing target while its replacement is written; declared first, so
+    // that it is let go after the replacement's own file.
+    CFile guard, out;
     CFileException createError(CFileException::none, target);
-    if (!out.Open(target, CFile::modeCreate | CFile::modeWrite | CFile::shareExclusive,
-                  &createError)) {
+    if (!OpenSaveFile(route, 0, out, guard, &createError)) {
         m_strLog += Str(Sid::LogCreateFailed);
         file->Close();
         session->Close();
         progress.DestroyWindow();
         return;
     }
+
+    // Marked before the first byte, so that even a killed program leaves a marked file.
+    MarkPartial(route, url, file->GetValidator());
 
     const std::string saveTo = Str(Sid::LogSaveTo) + target + "\r\n";
     m_strLog += saveTo;
@@ -172,9 +178,11 @@ void CPomvexDlg::DownloadItem(int index) {
                 break;
             }
         }
-        // Success is logged only once every byte is on disk.
+        // Success is logged only once every byte is on disk, and the copy has taken the
+        // target's place.
         writer.Flush();
         out.Close();
+        if (!cancelled) CompleteSave(route, url);
     } catch (const CFileException&) {
         file->Close();
         endCopy(true);
