@@ -155,4 +155,26 @@ TEST_F(KeepTest, NewNamesAreWrittenInPlaceAndASecondItemOfTheSameNameReplacesThe
     }
 }
 
+// A file names where it came from, and no mark it ever carries holds the password.
+TEST_F(KeepTest, MarksCarryTheUrlWithoutItsPassword) {
+    const std::string body = testsrv::Pattern(200000, 7);
+    std::string plain = Servers().Serve("cred.bin", body);
+    std::string url = plain;
+    url.insert(url.find("//") + 2, "user:secret@");
+    m_host.onPump = [&] {
+        if (!m_host.modeless.empty()) m_host.modeless.back()->PressCancel();
+    };
+    Run(url);
+    m_host.onPump = nullptr;
+    std::string withUser = plain;
+    withUser.insert(withUser.find("//") + 2, "user@");
+    EXPECT_EQ(Attr(Path("cred.bin"), "user.pomvex.partial").substr(0, withUser.size() + 1),
+              withUser + '\0')
+        << "a cancelled download stays marked as partial, without the password";
+    Run(url);
+    EXPECT_TRUE(ReadBytes(Path("cred.bin")) == body);
+    EXPECT_EQ(Attr(Path("cred.bin"), "user.xdg.origin.url"), plain);
+    EXPECT_EQ(Attr(Path("cred.bin"), "user.pomvex.partial"), "<none>");
+}
+
 }  // namespace
