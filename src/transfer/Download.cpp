@@ -2,6 +2,7 @@
 #include <charconv>
 #include <chrono>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "platform/Exceptions.h"
@@ -16,7 +17,7 @@
 namespace {
 
 constexpr size_t kBlockSize = 1024;
-constexpr size_t kAcceptBytes = 1000;
+constexpr int64_t kAcceptBytes = 1000;
 // How long the first block may wait for the threshold (each read still has the stall limit).
 constexpr std::chrono::seconds kFirstBlockWait{10};
 // 64 blocks per write() call. Larger buffers measured slower, not faster: a 1 MiB buffer no
@@ -59,10 +60,22 @@ void CPomvexDlg::DownloadItem(int index) {
         }
     };
 
+    // A partial copy of this URL in the save folder is continued: the name is known before the
+    // open, and the folder text cannot change while the open takes no messages. A folder text
+    // that cannot be read is left for the step that reads it.
+    std::optional<SaveRoute> early;
+    if (const std::string earlyName = session->FileNameOf(url); !earlyName.empty()) {
+        try {
+            early = PlanSave(TargetPath(m_host.GetDlgItemText(IDC_SAVE_DIR), earlyName), url);
+        } catch (const CTextException&) {
+        }
+    }
+
     std::unique_ptr<CInternetFile> file;
     bool httpError = false;
     try {
-        file = session->OpenURL(url);
+        file = early && early->resume ? session->OpenURLFrom(url, *early->resume)
+                                      : session->OpenURL(url);
     } catch (const CInternetException& e) {
         httpError = e.m_dwError == INTERNET_ERROR_HTTP_STATUS;
     } catch (const CFileException&) {
@@ -87,15 +100,18 @@ void CPomvexDlg::DownloadItem(int index) {
     // a 40 KB file whose first piece is 500 bytes is not "1 KB or less". So the first block is
     // filled up to the threshold unless the data ends first; a server that drips is judged on
     // what it sent within kFirstBlockWait, so the window never stays frozen for long.
+    // A continued copy is judged as the whole file: what is on disk and the first block.
+    const int64_t from = file->GetStartOffset();
+    auto tooSmall = [&](size_t n) { return from + static_cast<int64_t>(n) < kAcceptBytes; };
     char block[kBlockSize];
     size_t count = file->Read(block, kBlockSize);
     const auto firstBlockEnd = std::chrono::steady_clock::now() + kFirstBlockWait;
-    while (count > 0 && count < kAcceptBytes && std::chrono::steady_clock::now() < firstBlockEnd) {
+    while (count > 0 && tooSmall(count) && std::chrono::steady_clock::now() < firstBlockEnd) {
         size_t more = file->Read(block + count, kBlockSize - count);
         if (more == 0) break;
         count += more;
     }
-    if (count < kAcceptBytes) {
+    if (tooSmall(count)) {
         file->Close();
         refuse();
         return;
@@ -105,8 +121,12 @@ void CPomvexDlg::DownloadItem(int index) {
     const std::string folder = m_host.GetDlgItemText(IDC_SAVE_DIR);
     const std::string name = file->GetFileName();
     const std::string target = TargetPath(folder, name);
-    const SaveRoute route = PlanSave(target, url);
-    int64_t total = 0;
+    SaveRoute route = early && early->target == target ? *early : PlanSave(target, url);
+    // The server sent the whole resource (it changed, or ignores ranges): a fresh file, never
+    // spliced onto the old bytes.
+    if (from == 0) route.resume.reset();
+    // The progress window counts the whole file; the rate only what arrives now.
+    int64_t total = from;
     m_nBytesSinceSample = 0;
     m_nRate = 0;
 
@@ -118,7 +138,7 @@ void CPomvexDlg::DownloadItem(int index) {
     // that it is let go after the replacement's own file.
     CFile guard, out;
     CFileException createError(CFileException::none, target);
-    if (!OpenSaveFile(route, 0, out, guard, &createError)) {
+    if (!OpenSaveFile(route, from, out, guard, &createError)) {
         m_strLog += Str(Sid::LogCreateFailed);
         file->Close();
         session->Close();
@@ -127,9 +147,16 @@ void CPomvexDlg::DownloadItem(int index) {
     }
 
     // Marked before the first byte, so that even a killed program leaves a marked file.
-    MarkPartial(route, url, file->GetValidator());
+    std::string validator = file->GetValidator();
+    if (validator.empty() && route.resume) validator = route.resume->validator;
+    MarkPartial(route, url, validator);
 
-    const std::string saveTo = Str(Sid::LogSaveTo) + target + "\r\n";
+    std::string saveTo = Str(Sid::LogSaveTo) + target + "\r\n";
+    if (from > 0) {
+        char digits[24];
+        char* end = std::to_chars(digits, digits + sizeof digits, from).ptr;
+        saveTo += FormatStr(Sid::LogResumeFrom, {std::string_view(digits, end - digits)});
+    }
     m_strLog += saveTo;
     display += saveTo;
     m_host.SetDlgItemText(IDC_LOG, display);

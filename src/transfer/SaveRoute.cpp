@@ -75,6 +75,11 @@ SaveRoute PlanSave(const std::string& target, const std::string& url) {
 
 bool OpenSaveFile(const SaveRoute& route, int64_t from, CFile& out, CFile& guard,
                   CFileException* error) {
+    if (from > 0 && (!route.resume || route.resume->offset != from)) {
+        // The server continued a copy that is not this route's: there is nothing to splice onto.
+        if (error) *error = CFileException(CFileException::invalidFile, route.writePath, EINVAL);
+        return false;
+    }
     if (route.guardsTarget &&
         !guard.Open(route.target, CFile::modeWrite | CFile::shareExclusive, error))
         return false;

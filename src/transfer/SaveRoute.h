@@ -37,9 +37,8 @@ SaveRoute PlanSave(const std::string& target, const std::string& url);
 // empties the file, route.resume->offset appends to it (a file whose length is no longer that
 // offset fails). For a route that guards its target, `guard` holds the target exclusively, as
 // an in-place create would, so a file held by another writer or not writable is not replaced.
-// Returns false and fills *error on failure; never throws.
-// REQUIRES: out and guard not open; from is 0 or route.resume->offset. guard stays open until
-// the save is completed or abandoned.
+// Any other `from` fails. Returns false and fills *error on failure; never throws.
+// REQUIRES: out and guard not open. guard stays open until the save is completed or abandoned.
 bool OpenSaveFile(const SaveRoute& route, int64_t from, CFile& out, CFile& guard,
                   CFileException* error);
 
