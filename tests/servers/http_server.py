@@ -20,6 +20,9 @@ Routes:
                                                      never matches If-Range
                           ranges=ignore              always 200 with the whole file
                           start=K                    a range is answered from byte K instead
+                          last=B                     a range is answered up to byte B only
+                          unasked=K                  a request without Range is answered with
+                                                     206 and the bytes from K on
                           cut=N                      the first request for this exact URL gets
                                                      N bytes of the body, then the connection
                                                      closes; later ones are whole
@@ -172,8 +175,14 @@ class Handler(BaseHTTPRequestHandler):
                     first = int(opts["start"])
                 size = len(data)
                 last = min(int(b), size - 1) if b else size - 1
+                if "last" in opts:
+                    last = int(opts["last"])
                 data = data[first:last + 1]
                 extra.append(("Content-Range", "bytes %d-%d/%d" % (first, last, size)))
+        if not wanted and "unasked" in opts:
+            code, first = 206, int(opts["unasked"])
+            extra.append(("Content-Range", "bytes %d-%d/%d" % (first, len(data) - 1, len(data))))
+            data = data[first:]
         self.head(code, len(data), extra)
         if "cut" in opts and first_cut:
             self.wfile.write(data[:int(opts["cut"])])

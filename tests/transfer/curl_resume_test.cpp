@@ -11,6 +11,7 @@
 #include <string>
 
 #include "platform/curl/CurlInternet.h"
+#include "platform/curl/CurlValidator.h"
 #include "transfer/LocalServers.h"
 
 namespace {
@@ -65,6 +66,11 @@ const Case kCases[] = {
     {.name = "HttpPartStartingElsewhereIsRefetchedWhole",
      .scheme = "http",
      .query = "?start=2000",
+     .firstValidator = "http 10000 etag \"",
+     .asked = "range=3000,whole"},
+    {.name = "HttpPartEndingEarlyIsRefetchedWhole",
+     .scheme = "http",
+     .query = "?last=5000",
      .firstValidator = "http 10000 etag \"",
      .asked = "range=3000,whole"},
     {.name = "HttpNotSatisfiableIsRefetchedWhole",
@@ -317,6 +323,55 @@ TEST_P(CurlResumeTest, SecondOpenContinuesOnlyTheSameVersion) {
 
 INSTANTIATE_TEST_SUITE_P(Cases, CurlResumeTest, ::testing::ValuesIn(kCases),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// Validators come back from a file's attributes, which anyone may have written: only texts this
+// layer makes are taken, and nothing that could end a request header.
+TEST(CurlValidatorText, OnlyWellFormedTextsAreTaken) {
+    auto http = [](std::string_view t) -> std::string {
+        auto v = curlnet::ParseHttpValidator(t);
+        if (!v) return "refused";
+        return "if-range " + curlnet::IfRangeValue(*v) + " length " + std::to_string(v->length);
+    };
+    auto ftp = [](std::string_view t) -> std::string {
+        auto v = curlnet::ParseFtpValidator(t);
+        return v ? "size " + std::to_string(v->size) + " mtime " + std::to_string(v->mtime)
+                 : "refused";
+    };
+    auto range = [](std::string_view t) -> std::string {
+        auto r = curlnet::ParseContentRange(t);
+        return r ? std::to_string(r->first) + "-" + std::to_string(r->last) + "/" +
+                       std::to_string(r->total)
+                 : "refused";
+    };
+    struct Row {
+        std::string (*parse)(std::string_view);
+        std::string input, want;
+    };
+    const Row rows[] = {
+        {http, "http 10000 etag \"abc\"", "if-range \"abc\" length 10000"},
+        {http, "http - date Mon, 07 Dec 2026 21:00:00 GMT",
+         "if-range Mon, 07 Dec 2026 21:00:00 GMT length -1"},
+        {http, "http 10000 etag W/\"abc\"", "refused"},
+        {http, "http 10000 etag \"a\"\r\nX: 1", "refused"},
+        {http, "http 10000 date Mon,\n07", "refused"},
+        {http, "http 10000 date ", "refused"},
+        {http, "http -5 etag \"a\"", "refused"},
+        {http, "ftp 10000 1700000000", "refused"},
+        {ftp, "ftp 10000 1700000000", "size 10000 mtime 1700000000"},
+        {ftp, "ftp 10000", "refused"},
+        {ftp, "ftp 10000 -1", "refused"},
+        {ftp, "http 10000 etag \"a\"", "refused"},
+        {range, "bytes 3000-9999/10000", "3000-9999/10000"},
+        {range, "bytes 3000-9999/*", "3000-9999/-1"},
+        {range, "bytes */10000", "refused"},
+        {range, "bytes 5-4/10", "refused"},
+        {range, "bytes 0-9/9", "refused"},
+        {range, "items 0-1/2", "refused"},
+    };
+    for (const Row& r : rows) {
+        EXPECT_EQ(r.parse(r.input), r.want) << "input: '" << r.input << "'";
+    }
+}
 
 TEST(CurlFileNameOf, NoUrlNoName) {
     CurlInternetClient client;

@@ -509,8 +509,10 @@ class CurlUrlFile : public CInternetFile {
         if (code == 206) {
             const int64_t want = m_bFromOffset ? m_plan.offset : 0;
             auto range = curlnet::ParseContentRange(m_answer.contentRange);
-            // A stored length is a second check for a date validator, which has only seconds.
+            // The part must run from `want` to the end of the resource. A stored length is a
+            // second check for a date validator, which has only whole seconds.
             bool same = range && range->first == want &&
+                        (range->total < 0 || range->last + 1 == range->total) &&
                         (!m_bFromOffset || range->total < 0 || m_plan.http.length < 0 ||
                          range->total == m_plan.http.length);
             if (!same) {
