@@ -84,6 +84,7 @@ void CPomvexDlg::OnTimer(unsigned id) {
         case TIMER_WATCHDOG:
             // A transfer that still has its URL open keeps the batch; only the line is added
             // (and stays among that transfer's lines if it is still copying).
+            ++m_nWatchdogFirings;
             if (m_bIdle) m_bReady = 1;
             m_strLog += Str(Sid::LogConnectFailed);
             m_host.KillTimer(TIMER_WATCHDOG);

@@ -4,6 +4,8 @@
 // transfers already log, so counting adds nothing to the log, the log file or any control.
 #include <string>
 
+#include "batch/BatchRules.h"
+#include "resources/Resource.h"
 #include "resources/Strings.h"
 #include "ui/PomvexDlg.h"
 
@@ -37,6 +39,20 @@ void CPomvexDlg::RunJob(int index) {
         explicit OnStack(int32_t& d) : depth(d) { ++depth; }
         ~OnStack() { --depth; }
     } onStack{m_nTransfers};
+    // However the job ends (normally, by an error it logs, or on its way to the error wrapper),
+    // its URL is closed, so the watchdog may release the batch. A job that failed after the
+    // watchdog had already spent itself on it (a download longer than its period) gets a fresh
+    // one: a broken transfer never leaves the batch waiting for a button.
+    const uint32_t firingsAtStart = m_nWatchdogFirings;
+    struct JobEnd {
+        CPomvexDlg& dlg;
+        uint32_t firingsAtStart;
+        ~JobEnd() {
+            dlg.m_bIdle = 1;
+            if (dlg.m_bReady == 0 && dlg.m_nCursor != 0 && dlg.m_nWatchdogFirings != firingsAtStart)
+                dlg.m_host.SetTimer(TIMER_WATCHDOG, batch::kWatchdogMs);
+        }
+    } jobEnd{*this, firingsAtStart};
     if (download)
         DownloadItem(index);
     else

@@ -5,6 +5,7 @@
 #include "platform/Exceptions.h"
 #include "resources/Resource.h"
 #include "resources/Strings.h"
+#include "transfer/LogUrl.h"
 #include "transfer/TransferEnd.h"
 #include "ui/PomvexDlg.h"
 
@@ -14,7 +15,7 @@ void CPomvexDlg::CheckItem(int index) {
     std::unique_ptr<CInternetSession> session = m_internet.OpenSession(Str(Sid::SessionAgent));
     SessionCloser closer{*session};
 
-    m_strLog += m_strClock + "\r\n" + url + Str(Sid::LogWillCheck);
+    m_strLog += m_strClock + "\r\n" + UrlForLog(url) + Str(Sid::LogWillCheck);
     m_host.SetDlgItemText(IDC_LOG, m_strLog);
     m_host.InvalidateRect(true);
 

@@ -9,6 +9,7 @@
 #include "platform/File.h"
 #include "resources/Resource.h"
 #include "resources/Strings.h"
+#include "transfer/LogUrl.h"
 #include "transfer/SaveRoute.h"
 #include "transfer/TransferEnd.h"
 #include "ui/PomvexDlg.h"
@@ -41,7 +42,7 @@ void CPomvexDlg::DownloadItem(int index) {
     std::unique_ptr<CInternetSession> session = m_internet.OpenSession(Str(Sid::SessionAgent));
     SessionCloser sessionCloser{*session};
 
-    const std::string announce = m_strClock + "\r\n" + url + Str(Sid::LogWillDownload);
+    const std::string announce = m_strClock + "\r\n" + UrlForLog(url) + Str(Sid::LogWillDownload);
     m_strLog += announce;
     std::string display = "\r\n\r\n\r\n\r\n" + announce;
     m_host.SetDlgItemText(IDC_LOG, display);

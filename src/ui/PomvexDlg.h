@@ -101,12 +101,16 @@ public:
     int32_t m_nJobsDone = 0;           // of those, jobs whose transfer logged its success line
     int32_t m_nTransfers = 0;          // transfers on the stack (nested ones included)
     std::string m_strSleepWhy;         // why of the sleep lock held now; empty: none held
+    uint32_t m_nWatchdogFirings = 0;   // watchdog firings so far: did one fire during this job?
 
 protected:
     // The normal end of a transfer: the next tick may start the next job, no URL is open any
     // more, and the window is repainted with what the transfer left.
     void EndTransferNormally();
-    // Starts job `index` with the transfer of the batch's mode and tallies its outcome.
+    // Starts job `index` with the transfer of the batch's mode and tallies its outcome. However
+    // the transfer ends it leaves m_bIdle 1, and re-arms the watchdog when the job failed
+    // (m_bReady still 0) after the watchdog had fired during it. Rethrows what the transfer
+    // throws. REQUIRES: as DownloadItem.
     void RunJob(int index);
     // The batch has ended at its empty entry (timeOver false) or by the deadline: drops the
     // sleep lock if nothing else holds it and tells the desktop the batch's tally.

@@ -259,9 +259,9 @@ TEST_F(Sequencer, Running_ErrorBeforeOpen_WaitingIdle) {
     EXPECT_EQ(dlg->calls, Calls{"D1"});
 }
 
-TEST_F(Sequencer, Running_ErrorAfterOpen_WaitingNotIdle) {
+TEST_F(Sequencer, Running_ErrorAfterOpen_WaitingIdle) {
     AfterJobA({Behaviour::ErrorAfterOpen});
-    ExpectBatch(2, 0, 0);
+    ExpectBatch(2, 0, 1);
     EXPECT_EQ(dlg->m_strLog, Started(ClockAt(0, 0, 1), "D1", "A") + Failed("D1"));
 }
 
@@ -269,7 +269,7 @@ TEST_F(Sequencer, Running_ErrorThrown_ReachesTheWrapperAndWaits) {
     Behaviour thrown{Behaviour::ErrorAfterOpen};
     thrown.throws = true;
     AfterJobA(thrown);
-    ExpectBatch(2, 0, 0);
+    ExpectBatch(2, 0, 1);
     ASSERT_EQ(host.boxes.size(), 1u);
     EXPECT_EQ(host.boxes[0].type, unsigned{MB_ICONSTOP});
     EXPECT_EQ(host.boxes[0].text, "stand-in failure");
@@ -393,20 +393,52 @@ TEST_F(Sequencer, Waiting_Watchdog_Idle_DueNext) {
     EXPECT_EQ(Shown(IDC_URL), "B");
 }
 
-TEST_F(Sequencer, Waiting_Watchdog_NotIdle_WaitsWithNoWatchdog) {
-    AfterJobA({Behaviour::ErrorAfterOpen});
-    host.Advance(100000);
-    ExpectBatch(2, 0, 0);
-    EXPECT_EQ(dlg->m_strLog, Started(ClockAt(0, 0, 1), "D1", "A") + Failed("D1") + kConnect);
-    EXPECT_FALSE(host.TimerRunning(TIMER_WATCHDOG));
-    host.Advance(600000);
-    EXPECT_EQ(dlg->calls, Calls{"D1"}) << "nothing releases it by itself";
+// A transfer that broke after its URL opened no longer strands the batch: the watchdog releases
+// it 100 s after the job started, or, when the watchdog already fired during a long download,
+// 100 s after the break; the tick after it starts the next job.
+TEST_F(Sequencer, Waiting_BrokenTransfer_TheWatchdogReleasesTheBatch) {
+    Behaviour thrown{Behaviour::ErrorAfterOpen};
+    thrown.throws = true;
+    const struct {
+        const char* what;
+        Behaviour behaviour;
+        int64_t breakAtMs;
+        std::string logAfterStart;
+    } cases[] = {
+        {"logged", {Behaviour::ErrorAfterOpen}, 1000, Failed("D1") + kConnect},
+        {"thrown", thrown, 1000, kConnect},
+        {"past the watchdog",
+         {Behaviour::ErrorAfterOpen, 120, 1000},
+         121000,
+         kConnect + Failed("D1") + kConnect},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        dlg->behaviours["A"] = c.behaviour;
+        Get("A\r\nB\r\n");
+        const int64_t start = host.NowMs();
+        dlg->calls.clear();
+        Tick();
+        ASSERT_EQ(host.NowMs() - start, c.breakAtMs);
+        const int s = static_cast<int>(start / 1000) + 1;  // the tick that started A
+        const std::string log =
+            Started(ClockAt(s / 3600, s / 60 % 60, s % 60), "D1", "A") + c.logAfterStart;
+        ExpectBatch(2, 0, 1);
+        host.Advance(100000);
+        EXPECT_EQ(dlg->calls, Calls{"D1"}) << "not before the watchdog";
+        Tick();
+        EXPECT_EQ(dlg->calls, (Calls{"D1", "D2"}));
+        EXPECT_EQ(dlg->m_strLog.substr(0, log.size()), log);
+        dlg->OnCommand(IDC_ABORT, false);
+        host.Advance(200000);  // the old watchdog spends itself
+        dlg->m_strLog.clear();
+    }
 }
 
 TEST_F(Sequencer, Waiting_OnNext_DueNext) {
     AfterJobA({Behaviour::ErrorAfterOpen});
     dlg->OnCommand(IDC_NEXT, false);
-    ExpectBatch(2, 1, 0);
+    ExpectBatch(2, 1, 1);
     EXPECT_FALSE(host.TimerRunning(TIMER_WATCHDOG));
     EXPECT_EQ(dlg->m_strLog, Started(ClockAt(0, 0, 1), "D1", "A") + Failed("D1") + kConnect);
     Tick();
@@ -428,7 +460,7 @@ TEST_F(Sequencer, Waiting_Deadline_Idle) {
     AfterJobA({Behaviour::ErrorAfterOpen});
     host.SetTimer(TIMER_DEADLINE, 3000);
     host.Advance(3000);
-    ExpectBatch(0, 0, 0);
+    ExpectBatch(0, 0, 1);
     EXPECT_EQ(LogFile(), Started(ClockAt(0, 0, 1), "D1", "A") + Failed("D1") + kTimeOver);
 }
 
@@ -437,7 +469,7 @@ TEST_F(Sequencer, Waiting_ScheduleMatch_Due1) {
     Arm("11", "28", "0", "0", "1");
     SetList("N\r\n");
     host.Advance(49000);  // the check at 50 s, 00:00:50
-    ExpectBatch(1, 1, 0);
+    ExpectBatch(1, 1, 1);
     EXPECT_EQ(dlg->m_bArmed, 0);
     EXPECT_EQ(dlg->m_bDownloadMode, 1);
     EXPECT_EQ(host.TimerPeriod(TIMER_DEADLINE), 3600000u);
@@ -611,7 +643,7 @@ TEST_F(Sequencer, Schedule_LateDeadlineEndsABatchStartedByHand) {
     host.Advance(1000);  // H fails; the batch waits
     ASSERT_EQ(dlg->m_nCursor, 2);
     host.Advance(10000);  // past 3650 s
-    ExpectBatch(0, 0, 0);
+    ExpectBatch(0, 0, 1);
     EXPECT_EQ(LogFile(), Started(ClockAt(1, 0, 43), "D1", "H") + Failed("D1") + kTimeOver);
 }
 
