@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 #include "platform/OsPath.h"
@@ -134,8 +135,9 @@ bool CFile::OpenAs(const std::string& system, const std::string& path, unsigned 
     // start writeback of everything written since (auto_da_alloc), which costs a big download
     // a second of system time and a frozen window at its end.
     struct stat locked {};
-    if ((flags & modeCreate) && (flags & modeWrite) && S_ISREG(st.st_mode) &&
-        (::fstat(fd, &locked) != 0 || locked.st_size > 0) && ::ftruncate(fd, 0) != 0) {
+    if ((flags & modeCreate) && !(flags & modeNoTruncate) && (flags & modeWrite) &&
+        S_ISREG(st.st_mode) && (::fstat(fd, &locked) != 0 || locked.st_size > 0) &&
+        ::ftruncate(fd, 0) != 0) {
         int err = errno;
         ::close(fd);
         if (error) *error = CFileException::FromErrno(err, path);
@@ -171,6 +173,18 @@ void CFile::Write(const void* buf, size_t n) {
 
 void CFile::SeekToBegin() {
     if (::lseek(m_fd, 0, SEEK_SET) < 0) throw CFileException::FromErrno(errno, m_strPath);
+}
+
+unsigned long long CFile::SeekToEnd() {
+    off_t end = ::lseek(m_fd, 0, SEEK_END);
+    if (end < 0) throw CFileException::FromErrno(errno, m_strPath);
+    return static_cast<unsigned long long>(end);
+}
+
+void CFile::Rename(const std::string& oldPath, const std::string& newPath) {
+    auto from = ospath::TryToSystemExpandingHome(oldPath), to = ospath::TryToSystemExpandingHome(newPath);
+    if (!from || !to) throw CFileException(CFileException::badPath, oldPath, EINVAL);
+    if (::rename(from->c_str(), to->c_str()) != 0) throw CFileException::FromErrno(errno, oldPath);
 }
 
 unsigned long long CFile::GetLength() const {
@@ -256,6 +270,23 @@ std::vector<std::string> SplitLines(std::string_view data) {
         lines.push_back(std::move(line));
     }
     return lines;
+}
+
+PathStatus StatusOfPath(const std::string& path) {
+    PathStatus status;
+    auto system = ospath::TryToSystemExpandingHome(path);
+    struct stat st {};
+    if (!system) {
+        status.kind = PathKind::other;
+    } else if (::lstat(system->c_str(), &st) != 0) {
+        status.kind = errno == ENOENT ? PathKind::missing : PathKind::other;
+    } else if (S_ISREG(st.st_mode)) {
+        status.kind = PathKind::regular;
+        status.size = static_cast<unsigned long long>(st.st_size);
+    } else {
+        status.kind = PathKind::other;
+    }
+    return status;
 }
 
 bool MakeDirectory(const std::string& path) {

@@ -16,6 +16,7 @@ public:
         modeRead = 0x0000,
         modeWrite = 0x0001,
         modeCreate = 0x1000,  // create, or truncate an existing file
+        modeNoTruncate = 0x2000,  // with modeCreate: an existing file keeps its bytes
         shareExclusive = 0x0010,  // advisory flock(LOCK_EX|LOCK_NB); a held lock fails the open
     };
 
@@ -45,11 +46,18 @@ public:
     // Moves to byte 0. Throws CFileException.
     void SeekToBegin();
 
+    // Moves past the last byte; returns the length. Throws CFileException.
+    unsigned long long SeekToEnd();
+
     // Length in bytes; leaves the position where it was. Throws CFileException.
     unsigned long long GetLength() const;
 
     // Closes; a failing close (delayed write error) throws CFileException. Safe when not open.
     void Close();
+
+    // Gives the file `oldPath` the name `newPath` (both CP932 text), replacing a file of that
+    // name in one step. Throws CFileException naming oldPath.
+    static void Rename(const std::string& oldPath, const std::string& newPath);
 
     bool IsOpen() const { return m_fd >= 0; }
     const std::string& GetFilePath() const { return m_strPath; }
@@ -105,6 +113,16 @@ private:
 
 // The same line rule over bytes held in memory (used for in-memory checks and fuzzing).
 std::vector<std::string> SplitLines(std::string_view data);
+
+// What a path names, without following a final symbolic link (a link is `other`).
+enum class PathKind { missing, regular, other };
+struct PathStatus {
+    PathKind kind = PathKind::missing;
+    unsigned long long size = 0;  // bytes, for a regular file
+};
+// The status of `path` (CP932 text). A text that is not CP932, or a path that cannot be looked
+// at, is `other`: nothing may be decided about it. Never throws.
+PathStatus StatusOfPath(const std::string& path);
 
 // Creates one directory level (`path` CP932 text, "~" as in CFile::Open); the result is not looked
 // at by the program.

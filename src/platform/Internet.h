@@ -56,7 +56,11 @@ public:
     // Like OpenURL, asking only for the bytes from resume.offset on while the resource still
     // matches resume.validator (HTTP: Range with If-Range; FTP: REST once size and time match).
     // The file's GetStartOffset() tells which came: resume.offset for the rest, 0 for the whole
-    // resource (changed, ranges ignored, gopher, file:). Throws as OpenURL.
+    // resource (changed, ranges ignored, a part that starts or ends elsewhere, 416, a validator
+    // this layer did not write, gopher, file:); never a part spliced onto other bytes. A copy
+    // that is already whole comes back whole over HTTP (416), and as no bytes left from
+    // resume.offset over FTP. A rewind of a resumed file fetches the rest again, and throws
+    // CInternetException when the server no longer gives it. Throws as OpenURL.
     virtual std::unique_ptr<CInternetFile> OpenURLFrom(const std::string& url,
                                                    const ResumeFrom& resume) {
         (void)resume;

@@ -104,6 +104,7 @@ constexpr Entry kTable[] = {
     {Sid::NoticeTimeOver, "タイムオーバーにより%1を終了しました"},
     {Sid::NoticeDownloadTally, "開始 %1件、DL終了 %2件、未完了 %3件"},
     {Sid::NoticeCheckTally, "開始 %1件、チェック終了 %2件、未完了 %3件"},
+    {Sid::LogResumeFrom, "%1バイトから続きをDLします\r\n"},
     {Sid::LogHiddenPassword, "*password*"},
 };
 

@@ -86,6 +86,8 @@ enum class Sid : int {
     NoticeTimeOver,  // "タイムオーバーにより%1を終了しました"
     NoticeDownloadTally,  // "開始 %1件、DL終了 %2件、未完了 %3件"
     NoticeCheckTally,  // "開始 %1件、チェック終了 %2件、未完了 %3件"
+    // Continued downloads
+    LogResumeFrom = 900,  // "%1バイトから続きをDLします\r\n" (%1: the bytes already on disk)
     // What the run log shows in place of a URL's password
     LogHiddenPassword = 1100,  // "*password*"
 };

@@ -2,6 +2,7 @@
 #include <charconv>
 #include <chrono>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "platform/Exceptions.h"
@@ -9,6 +10,7 @@
 #include "resources/Resource.h"
 #include "resources/Strings.h"
 #include "transfer/LogUrl.h"
+#include "transfer/SaveRoute.h"
 #include "transfer/TransferEnd.h"
 #include "ui/PomvexDlg.h"
 #include "ui/ProgressDlg.h"
@@ -16,7 +18,7 @@
 namespace {
 
 constexpr size_t kBlockSize = 1024;
-constexpr size_t kAcceptBytes = 1000;
+constexpr int64_t kAcceptBytes = 1000;
 // How long the first block may wait for the threshold (each read still has the stall limit).
 constexpr std::chrono::seconds kFirstBlockWait{10};
 // 64 blocks per write() call. Larger buffers measured slower, not faster: a 1 MiB buffer no
@@ -59,10 +61,22 @@ void CPomvexDlg::DownloadItem(int index) {
         }
     };
 
+    // A partial copy of this URL in the save folder is continued: the name is known before the
+    // open, and the folder text cannot change while the open takes no messages. A folder text
+    // that cannot be read is left for the step that reads it.
+    std::optional<SaveRoute> early;
+    if (const std::string earlyName = session->FileNameOf(url); !earlyName.empty()) {
+        try {
+            early = PlanSave(TargetPath(m_host.GetDlgItemText(IDC_SAVE_DIR), earlyName), url);
+        } catch (const CTextException&) {
+        }
+    }
+
     std::unique_ptr<CInternetFile> file;
     bool httpError = false;
     try {
-        file = session->OpenURL(url);
+        file = early && early->resume ? session->OpenURLFrom(url, *early->resume)
+                                      : session->OpenURL(url);
     } catch (const CInternetException& e) {
         httpError = e.m_dwError == INTERNET_ERROR_HTTP_STATUS;
     } catch (const CFileException&) {
@@ -87,15 +101,18 @@ void CPomvexDlg::DownloadItem(int index) {
     // a 40 KB file whose first piece is 500 bytes is not "1 KB or less". So the first block is
     // filled up to the threshold unless the data ends first; a server that drips is judged on
     // what it sent within kFirstBlockWait, so the window never stays frozen for long.
+    // A continued copy is judged as the whole file: what is on disk and the first block.
+    const int64_t from = file->GetStartOffset();
+    auto tooSmall = [&](size_t n) { return from + static_cast<int64_t>(n) < kAcceptBytes; };
     char block[kBlockSize];
     size_t count = file->Read(block, kBlockSize);
     const auto firstBlockEnd = std::chrono::steady_clock::now() + kFirstBlockWait;
-    while (count > 0 && count < kAcceptBytes && std::chrono::steady_clock::now() < firstBlockEnd) {
+    while (count > 0 && tooSmall(count) && std::chrono::steady_clock::now() < firstBlockEnd) {
         size_t more = file->Read(block + count, kBlockSize - count);
         if (more == 0) break;
         count += more;
     }
-    if (count < kAcceptBytes) {
+    if (tooSmall(count)) {
         file->Close();
         refuse();
         return;
@@ -105,7 +122,12 @@ void CPomvexDlg::DownloadItem(int index) {
     const std::string folder = m_host.GetDlgItemText(IDC_SAVE_DIR);
     const std::string name = file->GetFileName();
     const std::string target = TargetPath(folder, name);
-    int64_t total = 0;
+    SaveRoute route = early && early->target == target ? *early : PlanSave(target, url);
+    // The server sent the whole resource (it changed, or ignores ranges): a fresh file, never
+    // spliced onto the old bytes.
+    if (from == 0) route.resume.reset();
+    // The progress window counts the whole file; the rate only what arrives now.
+    int64_t total = from;
     m_nBytesSinceSample = 0;
     m_nRate = 0;
 
@@ -113,10 +135,11 @@ void CPomvexDlg::DownloadItem(int index) {
     progress.Create();
     progress.SetStatus(Str(Sid::ProgressDownloading));
 
-    CFile out;
+    // `guard` holds an existing target while its replacement is written; declared first, so
+    // that it is let go after the replacement's own file.
+    CFile guard, out;
     CFileException createError(CFileException::none, target);
-    if (!out.Open(target, CFile::modeCreate | CFile::modeWrite | CFile::shareExclusive,
-                  &createError)) {
+    if (!OpenSaveFile(route, from, out, guard, &createError)) {
         m_strLog += Str(Sid::LogCreateFailed);
         file->Close();
         session->Close();
@@ -124,7 +147,17 @@ void CPomvexDlg::DownloadItem(int index) {
         return;
     }
 
-    const std::string saveTo = Str(Sid::LogSaveTo) + target + "\r\n";
+    // Marked before the first byte, so that even a killed program leaves a marked file.
+    std::string validator = file->GetValidator();
+    if (validator.empty() && route.resume) validator = route.resume->validator;
+    MarkPartial(route, url, validator);
+
+    std::string saveTo = Str(Sid::LogSaveTo) + target + "\r\n";
+    if (from > 0) {
+        char digits[24];
+        char* end = std::to_chars(digits, digits + sizeof digits, from).ptr;
+        saveTo += FormatStr(Sid::LogResumeFrom, {std::string_view(digits, end - digits)});
+    }
     m_strLog += saveTo;
     display += saveTo;
     m_host.SetDlgItemText(IDC_LOG, display);
@@ -173,9 +206,11 @@ void CPomvexDlg::DownloadItem(int index) {
                 break;
             }
         }
-        // Success is logged only once every byte is on disk.
+        // Success is logged only once every byte is on disk, and the copy has taken the
+        // target's place.
         writer.Flush();
         out.Close();
+        if (!cancelled) CompleteSave(route, url);
     } catch (const CFileException&) {
         file->Close();
         endCopy(true);

@@ -1,8 +1,10 @@
 #!/usr/bin/python3
 """Local anonymous FTP server over ROOT (pyftpdlib) for the transfer tests.
 
-Usage: ftp_server.py ROOT
+Usage: ftp_server.py ROOT [--command-log FILE]
 Binds 127.0.0.1 on a free port and prints that port on the first line of stdout.
+With --command-log, every command received (SIZE, MDTM, REST, RETR, ...) is appended to FILE,
+one line each, as the client sent it.
 """
 import logging
 import os
@@ -20,6 +22,16 @@ def main():
     authorizer = DummyAuthorizer()
     authorizer.add_anonymous(sys.argv[1])
     handler = FTPHandler
+    if "--command-log" in sys.argv:
+        log_path = sys.argv[sys.argv.index("--command-log") + 1]
+
+        class Logging(FTPHandler):
+            def pre_process_command(self, line, cmd, arg):
+                with open(log_path, "a") as f:
+                    f.write(line + "\n")
+                return FTPHandler.pre_process_command(self, line, cmd, arg)
+
+        handler = Logging
     handler.authorizer = authorizer
     handler.passive_ports = None
     server = FTPServer(("127.0.0.1", 0), handler)

@@ -84,9 +84,12 @@ TEST_F(CurlInternetTest, FailuresOfTheOpen) {
         std::string url;
         uint32_t code;  // 0: any code
     };
+    testsrv::WriteBytes(Servers().root / "unasked.bin", "0123456789");
     const Case cases[] = {
         {"HTTP 404", Servers().Http("/status/404/2000"), INTERNET_ERROR_HTTP_STATUS},
         {"HTTP 500", Servers().Http("/status/500/10"), INTERNET_ERROR_HTTP_STATUS},
+        {"HTTP 206 from byte 5 without a Range", Servers().Http("/range/unasked.bin?unasked=5"),
+         INTERNET_ERROR_HTTP_STATUS},
         {"redirect to a local file", Servers().Http("/redirect?to=file:///etc/passwd"), 0},
         {"redirect to ftp", Servers().Http("/redirect?to=" + Servers().Ftp("/x")), 0},
         {"unknown host", "http://no-such-host.invalid/a.zip", 0},

@@ -11,8 +11,9 @@
 #include <vector>
 
 #include "platform/File.h"
-#include "platform/curl/CurlErrorText.h"
 #include "platform/Text.h"
+#include "platform/curl/CurlErrorText.h"
+#include "platform/curl/CurlValidator.h"
 
 namespace curlnet {
 
@@ -174,21 +175,40 @@ class LocalUrlFile : public CInternetFile {
     size_t m_pos = 0, m_len = 0;
 };
 
+enum class Protocol { kHttp, kFtp, kGopher };
+
+// A partial copy to continue, as the session understood its validator.
+struct ResumePlan {
+    int64_t offset = 0;  // 0: fetch the whole resource
+    curlnet::HttpValidator http;
+    curlnet::FtpValidator ftp;
+};
+
 // A URL fetched by libcurl. Read pulls from a buffer that the write callback fills; curl is
 // driven only when that buffer has nothing unread, and a full buffer pauses the transfer.
+//
+// A resumed transfer asks for the bytes from plan.offset on, and takes them only when the server
+// proves that they continue the same version: an HTTP 206 whose Content-Range starts there, or
+// an FTP SIZE and MDTM equal to the stored ones before REST is sent. Any other answer (a 206
+// elsewhere, a 416, a refused REST, another size or time) is dropped unread and the resource is
+// fetched again whole, so old bytes are never spliced onto new ones. A 200 is the whole
+// resource already.
 class CurlUrlFile : public CInternetFile {
   public:
     // Starts the transfer and waits until it is open. Throws CInternetException.
-    CurlUrlFile(const std::string& agent, UrlPtr url, bool http, std::string fileName,
-                WaitHook waitHook)
+    CurlUrlFile(const std::string& agent, UrlPtr url, Protocol protocol, std::string fileName,
+                WaitHook waitHook, ResumePlan plan)
         : m_strAgent(agent),
           m_url(std::move(url)),
-          m_bHttp(http),
+          m_bHttp(protocol == Protocol::kHttp),
+          m_bFtp(protocol == Protocol::kFtp),
           m_strFileName(std::move(fileName)),
           m_limits(curlnet::CurrentLimits()),
-          m_waitHook(std::move(waitHook)) {
+          m_waitHook(std::move(waitHook)),
+          m_plan(std::move(plan)) {
         m_buf.reserve(m_limits.bufferBytes + static_cast<size_t>(m_limits.receiveChunkBytes));
-        Start();
+        if (m_plan.offset <= 0 || !Start(true)) Start(false);
+        m_startOffset = m_dataStart;
     }
 
     ~CurlUrlFile() override { Close(); }
@@ -227,13 +247,19 @@ class CurlUrlFile : public CInternetFile {
             if (m_buf.empty()) Discard();
             return;
         }
-        // The first bytes are gone: fetch the resource again from its start.
+        // The first bytes are gone: fetch the resource again from its start (the start offset
+        // of a resumed file). The data must start where it did: a resource that changed in
+        // between cannot be continued by this file.
         Stop();
         m_buf.clear();
         m_pos = 0;
         m_bDiscarded = false;
         m_bKeepPrefix = false;
-        Start();
+        if (!Start(m_startOffset > 0) || m_dataStart != m_startOffset) {
+            Stop();
+            throw CInternetException(CURLE_RANGE_ERROR,
+                                     "The resource changed on the server while it was read");
+        }
     }
 
     uint32_t QueryDataAvailable() override {
@@ -243,17 +269,32 @@ class CurlUrlFile : public CInternetFile {
 
     std::string GetFileName() const override { return m_strFileName; }
 
+    int64_t GetStartOffset() const override { return m_startOffset; }
+
+    std::string GetValidator() const override { return m_strValidator; }
+
     void Close() override { Stop(); }
 
   private:
-    // Creates the handles and runs the transfer until it is open.
-    void Start() {
+    // Creates the handles and runs the transfer until it is open. With `fromOffset`, asks for
+    // the bytes from m_plan.offset on, and returns false (handles closed) when the answer cannot
+    // continue the partial copy; the whole resource is to be fetched then. m_dataStart tells
+    // where the data of the open transfer starts.
+    bool Start(bool fromOffset) {
         m_bDone = false;
         m_result = CURLE_OK;
         m_bOpen = false;
         m_bPaused = false;
         m_nOtherStatus = 0;
         m_errorBuffer[0] = 0;
+        m_bFromOffset = fromOffset;
+        m_bCannotContinue = false;
+        m_bFtpChecked = false;
+        m_dataStart = 0;
+        m_strValidator.clear();
+        m_answer = {};
+        m_strFtpCommand.clear();
+        m_nFtpSize = -1;
         m_easy = curl_easy_init();
         m_multi = curl_multi_init();
         if (!m_easy || !m_multi) {
@@ -289,6 +330,25 @@ class CurlUrlFile : public CInternetFile {
         curl_easy_setopt(e, CURLOPT_HEADERDATA, this);
         // A proxy tunnel's own reply is not the response that opens the URL.
         curl_easy_setopt(e, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
+        if (m_bHttp && fromOffset) {
+            // "Range: bytes=<offset>-", valid only while the stored validator still holds.
+            const std::string range = std::to_string(m_plan.offset) + "-";
+            curl_easy_setopt(e, CURLOPT_RANGE, range.c_str());  // curl copies the string
+            const std::string ifRange = "If-Range: " + curlnet::IfRangeValue(m_plan.http);
+            m_headers = curl_slist_append(nullptr, ifRange.c_str());
+            curl_easy_setopt(e, CURLOPT_HTTPHEADER, m_headers);
+        }
+        if (m_bFtp) {
+            // MDTM for the validator. The command log tells which reply answers SIZE, the moment
+            // to compare before REST goes out.
+            curl_easy_setopt(e, CURLOPT_FILETIME, 1L);
+            curl_easy_setopt(e, CURLOPT_DEBUGFUNCTION, &CurlUrlFile::DebugCallback);
+            curl_easy_setopt(e, CURLOPT_DEBUGDATA, this);
+            curl_easy_setopt(e, CURLOPT_VERBOSE, 1L);
+            if (fromOffset)
+                curl_easy_setopt(e, CURLOPT_RESUME_FROM_LARGE,
+                                 static_cast<curl_off_t>(m_plan.offset));
+        }
         if (curl_multi_add_handle(m_multi, e) != CURLM_OK) {
             Stop();
             throw CInternetException(CURLE_FAILED_INIT, curl_easy_strerror(CURLE_FAILED_INIT));
@@ -296,6 +356,10 @@ class CurlUrlFile : public CInternetFile {
         m_lastProgress = Clock::now();
         try {
             while (!m_bOpen && !m_bDone) Drive();
+            if (fromOffset && (m_bCannotContinue || RefusedTheOffset())) {
+                Stop();
+                return false;
+            }
             if (m_nOtherStatus == 0 && m_bDone && m_result == CURLE_OK && !m_bOpen && m_bHttp) {
                 // Ended without a body: a final status outside 2xx still means "not the resource".
                 long code = 0;
@@ -311,14 +375,30 @@ class CurlUrlFile : public CInternetFile {
             Stop();
             throw;
         }
+        if (fromOffset && m_bFtp) m_dataStart = m_plan.offset;  // the SIZE check passed
+        return true;
+    }
+
+    // The transfer ended because the server would not, or could not, start at the offset.
+    bool RefusedTheOffset() const {
+        if (!m_bDone) return false;
+        if (m_bHttp && m_result == CURLE_HTTP_RETURNED_ERROR) {
+            long code = 0;
+            curl_easy_getinfo(m_easy, CURLINFO_RESPONSE_CODE, &code);
+            return code == 416;  // Range Not Satisfiable: the copy is not a prefix any more
+        }
+        return m_result == CURLE_FTP_COULDNT_USE_REST || m_result == CURLE_BAD_DOWNLOAD_RESUME ||
+               m_result == CURLE_RANGE_ERROR;
     }
 
     void Stop() {
         if (m_multi && m_easy) curl_multi_remove_handle(m_multi, m_easy);
         if (m_easy) curl_easy_cleanup(m_easy);
         if (m_multi) curl_multi_cleanup(m_multi);
+        curl_slist_free_all(m_headers);  // after the handle that used it
         m_easy = nullptr;
         m_multi = nullptr;
+        m_headers = nullptr;
     }
 
     // Drops the bytes already handed out.
@@ -374,6 +454,11 @@ class CurlUrlFile : public CInternetFile {
     }
 
     size_t OnData(const char* data, size_t n) {
+        if (m_bFtp && m_bFromOffset && !m_bFtpChecked) {
+            // Data after REST that no SIZE reply vouched for: not known to continue the copy.
+            m_bCannotContinue = true;
+            return 0;
+        }
         if (m_bHttp && !m_bOpen) {
             // The body of a final reply that is not 2xx (a redirect curl could not follow, for
             // want of a Location) is that reply's page, never the resource: fail the open.
@@ -409,27 +494,124 @@ class CurlUrlFile : public CInternetFile {
     size_t OnHeader(const char* data, size_t n) {
         m_lastProgress = Clock::now();
         ++m_nEvents;
-        bool blank = (n == 2 && data[0] == '\r' && data[1] == '\n') || (n == 1 && data[0] == '\n');
-        if (m_bHttp && blank) {
+        const std::string_view line(data, n);
+        if (m_bFtp) return OnFtpReply(line) ? n : 0;
+        if (!m_bHttp || m_bOpen) return n;  // trailers after the body change nothing
+        bool blank = line == "\r\n" || line == "\n";
+        if (blank) {
             // The end of a header block. Interim (1xx) and redirect blocks are followed by more.
             // A status of 400 or more is left to fail the transfer (CURLOPT_FAILONERROR).
             long code = 0;
             curl_easy_getinfo(m_easy, CURLINFO_RESPONSE_CODE, &code);
-            if (code >= 200 && code < 300) m_bOpen = true;
+            if (code >= 200 && code < 300) {
+                if (!TakeHttpAnswer(code)) return 0;
+                m_bOpen = true;
+            }
+        } else if (line.substr(0, 5) == "HTTP/") {
+            m_answer = {};  // a new response: its own headers only
+        } else if (auto v = curlnet::HeaderValue(line, "ETag")) {
+            m_answer.etag = *v;
+        } else if (auto v = curlnet::HeaderValue(line, "Last-Modified")) {
+            m_answer.lastModified = *v;
+        } else if (auto v = curlnet::HeaderValue(line, "Content-Range")) {
+            m_answer.contentRange = *v;
         }
         return n;
     }
 
+    // The final 2xx headers: where the data starts, and the validator. False (the transfer is
+    // to be aborted) for a 206 that does not start where it was asked to.
+    bool TakeHttpAnswer(long code) {
+        curlnet::HttpValidator got;
+        if (curlnet::IsStrongEtag(m_answer.etag)) got.etag = m_answer.etag;
+        got.lastModified = m_answer.lastModified;
+        if (code == 206) {
+            const int64_t want = m_bFromOffset ? m_plan.offset : 0;
+            auto range = curlnet::ParseContentRange(m_answer.contentRange);
+            // The part must run from `want` to the end of the resource. A stored length is a
+            // second check for a date validator, which has only whole seconds.
+            bool same = range && range->first == want &&
+                        (range->total < 0 || range->last + 1 == range->total) &&
+                        (!m_bFromOffset || range->total < 0 || m_plan.http.length < 0 ||
+                         range->total == m_plan.http.length);
+            if (!same) {
+                if (m_bFromOffset)
+                    m_bCannotContinue = true;
+                else
+                    m_nOtherStatus = code;  // a part of the resource, yet not asked for
+                return false;
+            }
+            got.length = range->total;
+            m_dataStart = want;
+        } else {
+            curl_off_t length = -1;
+            curl_easy_getinfo(m_easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
+            got.length = length;
+            m_dataStart = 0;
+        }
+        m_strValidator = curlnet::FormatHttpValidator(got);
+        if (m_strValidator.empty() && m_dataStart > 0) {
+            // The server matched If-Range, so the stored version is this one.
+            m_strValidator = curlnet::FormatHttpValidator(m_plan.http);
+        }
+        return true;
+    }
+
+    static int DebugCallback(CURL*, curl_infotype type, char* data, size_t n, void* self) {
+        if (type == CURLINFO_HEADER_OUT) {
+            std::string_view command(data, n);
+            static_cast<CurlUrlFile*>(self)->m_strFtpCommand =
+                command.substr(0, command.find_first_of(" \r\n"));
+        }
+        return 0;
+    }
+
+    // One line of an FTP server's reply. The reply to SIZE comes after MDTM's and before REST
+    // is sent: the validator is complete then, and a resumed transfer must match it. False
+    // aborts the transfer.
+    bool OnFtpReply(std::string_view line) {
+        // The last line of a reply: "213 5000"; "213-" begins a longer one.
+        if (line.size() < 4 || line[3] != ' ' || m_strFtpCommand != "SIZE") return true;
+        std::string_view value = line.substr(4);
+        while (!value.empty() && (value.back() == '\r' || value.back() == '\n'))
+            value.remove_suffix(1);
+        if (line.substr(0, 3) == "213") m_nFtpSize = curlnet::ParseCount(value).value_or(-1);
+        curl_off_t mtime = -1;
+        curl_easy_getinfo(m_easy, CURLINFO_FILETIME_T, &mtime);
+        m_strValidator = curlnet::FormatFtpValidator({m_nFtpSize, mtime});
+        m_strFtpCommand.clear();  // one reply per command
+        if (!m_bFromOffset) return true;
+        m_bFtpChecked =
+            !m_strValidator.empty() && m_nFtpSize == m_plan.ftp.size && mtime == m_plan.ftp.mtime;
+        if (!m_bFtpChecked) m_bCannotContinue = true;
+        return m_bFtpChecked;
+    }
+
     std::string m_strAgent;
     UrlPtr m_url;  // owned; the easy handle reads it
-    bool m_bHttp;
+    bool m_bHttp, m_bFtp;
     std::string m_strFileName;
     curlnet::Limits m_limits;
     WaitHook m_waitHook;           // may be empty
     Clock::time_point m_lastHook;  // end of the last call of m_waitHook
+    ResumePlan m_plan;
+    int64_t m_startOffset = 0;  // m_dataStart of the first open; fixed for the file's life
 
-    CURL* m_easy = nullptr;    // owned; null once closed
-    CURLM* m_multi = nullptr;  // owned; null once closed
+    // The open transfer.
+    bool m_bFromOffset = false;      // asked for the bytes from m_plan.offset on
+    bool m_bCannotContinue = false;  // the answer does not continue the partial copy
+    bool m_bFtpChecked = false;      // FTP: SIZE and MDTM matched m_plan.ftp
+    int64_t m_dataStart = 0;         // byte of the resource the data starts at
+    std::string m_strValidator;      // GetValidator(); empty until the server has told it
+    struct HttpAnswer {
+        std::string etag, lastModified, contentRange;
+    } m_answer;                   // HTTP: headers of the response being received
+    std::string m_strFtpCommand;  // FTP: the last command sent, until its reply
+    int64_t m_nFtpSize = -1;      // FTP: the SIZE reply; -1 unknown
+
+    CURL* m_easy = nullptr;           // owned; null once closed
+    CURLM* m_multi = nullptr;         // owned; null once closed
+    curl_slist* m_headers = nullptr;  // owned; the request headers the easy handle sends
     char m_errorBuffer[CURL_ERROR_SIZE] = {};
     bool m_bOpen = false, m_bDone = false, m_bPaused = false;
     long m_nOtherStatus = 0;  // HTTP: the final status, when it was not 2xx and curl let it by
@@ -508,6 +690,28 @@ class CurlSession : public CInternetSession {
         : m_strAgent(std::move(agent)), m_waitHook(std::move(waitHook)) {}
 
     std::unique_ptr<CInternetFile> OpenURL(const std::string& text) override {
+        return Open(text, nullptr);
+    }
+
+    std::unique_ptr<CInternetFile> OpenURLFrom(const std::string& text,
+                                               const ResumeFrom& resume) override {
+        return Open(text, &resume);
+    }
+
+    std::string FileNameOf(const std::string& text) override {
+        try {
+            return curlnet::SplitUrl(text).fileName;
+        } catch (...) {
+            return {};
+        }
+    }
+
+    void Close() override {}
+
+  private:
+    // `resume` may be null. A validator of another protocol, or of no kind this layer writes,
+    // leaves nothing to compare: the whole resource. gopher and file: are always read whole.
+    std::unique_ptr<CInternetFile> Open(const std::string& text, const ResumeFrom* resume) {
         curlnet::UrlParts parts = curlnet::SplitUrl(text);
         if (parts.scheme == "file")
             return std::make_unique<LocalUrlFile>(parts.localPath, parts.fileName);
@@ -520,14 +724,27 @@ class CurlSession : public CInternetSession {
         const std::string& fileName = parts.fileName;
         UrlPtr url(parts.url);
         parts.url = nullptr;
-        bool http = scheme == "http" || scheme == "https";
-        return std::make_unique<CurlUrlFile>(m_strAgent, std::move(url), http, fileName,
-                                             m_waitHook);
+        Protocol protocol = scheme == "ftp"      ? Protocol::kFtp
+                            : scheme == "gopher" ? Protocol::kGopher
+                                                 : Protocol::kHttp;
+        ResumePlan plan;
+        if (resume && resume->offset > 0) {
+            if (protocol == Protocol::kHttp) {
+                if (auto v = curlnet::ParseHttpValidator(resume->validator)) {
+                    plan.offset = resume->offset;
+                    plan.http = *v;
+                }
+            } else if (protocol == Protocol::kFtp) {
+                if (auto v = curlnet::ParseFtpValidator(resume->validator)) {
+                    plan.offset = resume->offset;
+                    plan.ftp = *v;
+                }
+            }
+        }
+        return std::make_unique<CurlUrlFile>(m_strAgent, std::move(url), protocol, fileName,
+                                             m_waitHook, std::move(plan));
     }
 
-    void Close() override {}
-
-  private:
     std::string m_strAgent;
     WaitHook m_waitHook;
 };

@@ -1,0 +1,129 @@
+#include "transfer/SaveRoute.h"
+
+#include <cerrno>
+#include <string_view>
+
+#include "platform/FileMark.h"
+#include "transfer/UrlCredentials.h"
+
+namespace {
+
+constexpr char kPartialMark[] = "user.pomvex.partial";
+constexpr char kOriginMark[] = "user.xdg.origin.url";
+constexpr char kPartSuffix[] = ".part";
+
+// gopher and file: URLs are always copied whole: the one has no ranges, the other is local.
+bool AlwaysFromStart(const std::string& url) {
+    auto startsWith = [&](std::string_view scheme) {
+        if (url.size() < scheme.size()) return false;
+        for (size_t i = 0; i < scheme.size(); ++i)
+            if ((url[i] | 0x20) != scheme[i]) return false;
+        return true;
+    };
+    return startsWith("gopher:") || startsWith("file:");
+}
+
+}  // namespace
+
+std::optional<PartialMark> ReadPartialMark(const std::string& path) {
+    auto value = filemark::Get(path, kPartialMark);
+    if (!value) return std::nullopt;
+    size_t nul = value->find('\0');
+    if (nul == std::string::npos) return std::nullopt;
+    return PartialMark{value->substr(0, nul), value->substr(nul + 1)};
+}
+
+SaveRoute PlanSave(const std::string& target, const std::string& url) {
+    SaveRoute route;
+    route.target = target;
+    route.writePath = target;
+    const PathStatus targetStatus = StatusOfPath(target);
+    if (targetStatus.kind == PathKind::other) return route;
+
+    const auto markUrl = UrlWithoutCredentials(url, true);
+    const bool mayResume = markUrl && !AlwaysFromStart(url);
+    auto resumable = [&](const std::string& path,
+                         unsigned long long size) -> std::optional<ResumeFrom> {
+        if (!mayResume || size == 0) return std::nullopt;
+        auto mark = ReadPartialMark(path);
+        if (!mark || mark->url != *markUrl || mark->validator.empty()) return std::nullopt;
+        return ResumeFrom{static_cast<int64_t>(size), mark->validator};
+    };
+    route.marks = true;
+
+    // A partial copy under the target name is no copy the user would miss: it is continued or
+    // written again in place.
+    if (targetStatus.kind == PathKind::regular && ReadPartialMark(target)) {
+        route.resume = resumable(target, targetStatus.size);
+        return route;
+    }
+    const std::string part = target + kPartSuffix;
+    const PathStatus partStatus = StatusOfPath(part);
+    auto partResume =
+        partStatus.kind == PathKind::regular ? resumable(part, partStatus.size) : std::nullopt;
+    if (targetStatus.kind == PathKind::regular) {
+        route.writePath = part;
+        route.guardsTarget = true;
+        route.resume = partResume;
+    } else if (partResume) {
+        // The old file is gone, its unfinished replacement is not: that is continued.
+        route.writePath = part;
+        route.resume = partResume;
+    }
+    return route;
+}
+
+bool OpenSaveFile(const SaveRoute& route, int64_t from, CFile& out, CFile& guard,
+                  CFileException* error) {
+    if (from > 0 && (!route.resume || route.resume->offset != from)) {
+        // The server continued a copy that is not this route's: there is nothing to splice onto.
+        if (error) *error = CFileException(CFileException::invalidFile, route.writePath, EINVAL);
+        return false;
+    }
+    if (route.guardsTarget &&
+        !guard.Open(route.target, CFile::modeWrite | CFile::shareExclusive, error))
+        return false;
+    // Something other than a file in the way of the .part (a folder, a FIFO, a link) is not
+    // written through.
+    if (route.writePath != route.target && StatusOfPath(route.writePath).kind == PathKind::other) {
+        if (error) *error = CFileException(CFileException::accessDenied, route.writePath, EEXIST);
+        return false;
+    }
+    unsigned flags = CFile::modeCreate | CFile::modeWrite | CFile::shareExclusive;
+    if (from > 0) flags |= CFile::modeNoTruncate;
+    if (!out.Open(route.writePath, flags, error)) return false;
+    if (from > 0) {
+        try {
+            // Held exclusively from here on: a length that moved since the plan means another
+            // writer, and the rest must not be spliced onto bytes it did not follow.
+            if (out.SeekToEnd() != static_cast<unsigned long long>(from)) {
+                if (error)
+                    *error =
+                        CFileException(CFileException::sharingViolation, route.writePath, EBUSY);
+                out.Close();
+                return false;
+            }
+        } catch (const CFileException& e) {
+            if (error) *error = e;
+            return false;
+        }
+    }
+    return true;
+}
+
+void MarkPartial(const SaveRoute& route, const std::string& url, const std::string& validator) {
+    if (!route.marks) return;
+    auto markUrl = UrlWithoutCredentials(url, true);
+    if (!markUrl) return;
+    filemark::Remove(route.writePath, kOriginMark);
+    filemark::Set(route.writePath, kPartialMark, *markUrl + '\0' + validator);
+}
+
+void CompleteSave(const SaveRoute& route, const std::string& url) {
+    if (route.marks) {
+        filemark::Remove(route.writePath, kPartialMark);
+        if (auto origin = UrlWithoutCredentials(url, false))
+            filemark::Set(route.writePath, kOriginMark, *origin);
+    }
+    if (route.writePath != route.target) CFile::Rename(route.writePath, route.target);
+}

@@ -1,0 +1,58 @@
+// Where the bytes of one download go, and what a partial copy left by an earlier run lets it
+// continue.
+//
+// A download over a file the user already has writes beside it, into "<name>.part", and takes
+// the file's place by a rename only once it is complete: a broken transfer, a full disk or a
+// cancel never destroys the old copy, and what arrived is kept in the .part. A new name, or a
+// target that is not a regular file (/dev/null, a FIFO, a symbolic link), is written in place.
+//
+// The file being written carries a partial mark (its URL without password, and the server's
+// validator) from before its first byte until it is complete; a complete download carries its
+// origin (user.xdg.origin.url, without user name or password) instead. A later download of the
+// same URL into the same folder that finds a marked file asks the server only for the rest.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "platform/Exceptions.h"
+#include "platform/File.h"
+#include "platform/Internet.h"
+
+struct SaveRoute {
+    std::string target;         // the path the log names ("保存先")
+    std::string writePath;      // target, or target + ".part" (renamed to target when complete)
+    bool guardsTarget = false;  // an existing target is held while its replacement is written
+    bool marks = false;         // writePath is a regular file of ours: it carries the marks
+    std::optional<ResumeFrom> resume;  // what writePath already holds of this URL
+};
+
+// The route of a download of `url` (CP932, as the job table holds it) to `target`. Looks at
+// the files and their marks only; changes nothing. A URL with no CP932 form, or a gopher or
+// file: URL (always copied from byte 0), never resumes. Never throws.
+SaveRoute PlanSave(const std::string& target, const std::string& url);
+
+// Opens route.writePath for the bytes of a transfer whose data starts at byte `from`: 0
+// empties the file, route.resume->offset appends to it (a file whose length is no longer that
+// offset fails). For a route that guards its target, `guard` holds the target exclusively, as
+// an in-place create would, so a file held by another writer or not writable is not replaced.
+// Any other `from` fails. Returns false and fills *error on failure; never throws.
+// REQUIRES: out and guard not open. guard stays open until the save is completed or abandoned.
+bool OpenSaveFile(const SaveRoute& route, int64_t from, CFile& out, CFile& guard,
+                  CFileException* error);
+
+// Marks route.writePath as a partial copy of `url` at the server's `validator` (may be empty:
+// then the copy cannot be continued). Silent where marks cannot be stored.
+void MarkPartial(const SaveRoute& route, const std::string& url, const std::string& validator);
+
+// The copy is complete and closed: the partial mark gives way to the origin, and a .part takes
+// the target's place. Throws CFileException when the rename fails (the .part then stays).
+void CompleteSave(const SaveRoute& route, const std::string& url);
+
+// The partial mark of the file at `path`, if it has one.
+struct PartialMark {
+    std::string url;  // UrlWithoutCredentials(url, true)
+    std::string validator;
+};
+std::optional<PartialMark> ReadPartialMark(const std::string& path);
