@@ -109,7 +109,9 @@ public:
     virtual bool FileDialog(bool open, const std::string& initialPath, std::string& chosenPath) = 0;
     // Runs dialog template `templateId` modally over the main window; returns IDOK or IDCANCEL.
     virtual int DoModal(int templateId, DialogHandler& handler) = 0;
-    // Creates the modeless dialog `templateId`, visible, at the main window's client origin.
+    // Creates the modeless dialog `templateId`, visible, at its owner's client origin: the main
+    // window, or the pop-up that window last activated (an open box, another modeless dialog),
+    // which stays disabled while the new dialog lives.
     // Returns null on failure. The view lives until the returned pointer is destroyed; the
     // handler must outlive it. Its OK/Cancel commands go to the handler and never close it.
     virtual std::unique_ptr<DialogView> CreateModeless(int templateId, DialogHandler& handler) = 0;

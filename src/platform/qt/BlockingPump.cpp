@@ -10,6 +10,7 @@ namespace qthost {
 
 BlockingPump::BlockingPump(QtHost& host) : m_host(host), m_release(new QTimer(this)) {
     m_release->setSingleShot(true);
+    m_release->setTimerType(Qt::PreciseTimer);
     connect(m_release, &QTimer::timeout, this, &BlockingPump::ReleaseDue);
     m_host.blockingPump = this;
 }

@@ -19,11 +19,16 @@ QtDialogView::QtDialogView(QtHost& host, TemplateDialog* dialog, bool owning)
 
 QtDialogView::~QtDialogView() {
     if (m_owning) {
+        // The owner is enabled before the window goes, and takes the activation back (with its
+        // own focused control) if this window had it.
+        QPointer<QWidget> owner = m_dialog ? m_dialog->parentWidget() : nullptr;
+        const bool wasActive = m_dialog && m_dialog->isActiveWindow();
         if (m_hostAlive) m_host.UnregisterView(this);
         if (m_dialog) {
             m_dialog->AttachView(nullptr);
             delete m_dialog.data();
         }
+        if (wasActive && owner && owner->isVisible()) owner->activateWindow();
     } else if (m_dialog) {
         m_dialog->AttachView(nullptr);
     }

@@ -1,5 +1,6 @@
 #include "platform/qt/QtHost.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -25,8 +26,10 @@
 #include <stdexcept>
 
 #include "platform/qt/BlockingPump.h"
+#include "platform/qt/InputGate.h"
 #include "platform/qt/QtDialogView.h"
 #include "platform/qt/QtSupport.h"
+#include "platform/qt/SelectOnFocus.h"
 #include "platform/qt/TemplateDialog.h"
 #include "platform/Exceptions.h"
 #include "platform/OsPath.h"
@@ -94,8 +97,19 @@ QtHost::QtHost(LogicFactory makeLogic, QWidget* parent)
     setWindowTitle(QString::fromUtf8(t.caption));
     setWindowIcon(ProgramIcon());
     setSizeGripEnabled(false);
+    m_gate = new InputGate(this);
+    // A click into a disabled window brings the window that stands over it forward, with a
+    // beep, as the desktop does for a window that waits for its dialog.
+    m_gate->onRefusedClick = [this](QWidget* refused) {
+        QWidget* top = LastActivePopup();
+        if (top == refused || !top->isVisible()) return;
+        QApplication::beep();
+        top->raise();
+        top->activateWindow();
+    };
     m_flushTimer = new QTimer(this);
     m_flushTimer->setSingleShot(true);
+    m_flushTimer->setTimerType(Qt::PreciseTimer);
     connect(m_flushTimer, &QTimer::timeout, this, &QtHost::FlushViews);
 
     auto* layout = new QVBoxLayout(this);
@@ -119,6 +133,7 @@ QtHost::QtHost(LogicFactory makeLogic, QWidget* parent)
     }
     BuildMenu();
     if (auto* clock = qobject_cast<QLineEdit*>(control(IDC_CLOCK))) FitClockText(clock);
+    SelectOnFocus::Install(m_client);
 
     m_logic = makeLogic(*this);
     if (!m_logic) throw std::invalid_argument("QtHost: the logic factory returned null");
@@ -248,17 +263,21 @@ void QtHost::UpdateWindow() {
 }
 
 void QtHost::EnableWindow(bool enable) {
-    // Only the client area and the menu: a modeless child window must stay usable while the
-    // main window is disabled (a disabled Qt parent would disable it too).
+    // Through the gate, not setEnabled: the controls keep their look and the focused control
+    // keeps the focus, and a modeless child window stays usable (a disabled Qt parent would
+    // disable it too).
     m_enabled = enable;
-    m_client->setEnabled(enable);
-    m_menuBar->setEnabled(enable);
+    m_gate->SetEnabled(this, enable);
+    if (!enable && m_menuBar->activeAction()) m_menuBar->setActiveAction(nullptr);
 }
 
 // ---- timers ----
 
 QTimer* QtHost::ArmTimer(unsigned id, int periodMs) {
     auto* timer = new QTimer(this);
+    // A coarse timer of 20 s or more is rounded to whole seconds, and shorter ones may be off
+    // by 5 %; the watchdog, the schedule check and the deadline must keep their period.
+    timer->setTimerType(Qt::PreciseTimer);
     timer->setInterval(periodMs);
     connect(timer, &QTimer::timeout, this, [this, id, timer] { OnTimerFired(id, timer); });
     timer->start();
@@ -267,6 +286,7 @@ QTimer* QtHost::ArmTimer(unsigned id, int periodMs) {
 
 void QtHost::SetTimer(unsigned id, uint32_t elapseMs) {
     int period = static_cast<int>(std::min<uint32_t>(elapseMs, 0x7FFFFFFF));
+    if (timerPeriodForTest) period = timerPeriodForTest(id, period);
     KillTimer(id);
     m_timers[id] = ArmTimer(id, period);
 }
@@ -309,6 +329,16 @@ void QtHost::RegisterView(QtDialogView* view) {
 
 void QtHost::UnregisterView(QtDialogView* view) {
     m_views.erase(std::remove(m_views.begin(), m_views.end(), view), m_views.end());
+    auto it = m_disabledOwners.find(view);
+    if (it == m_disabledOwners.end()) return;
+    if (it->second) m_gate->SetEnabled(it->second, true);
+    m_disabledOwners.erase(it);
+}
+
+QWidget* QtHost::LastActivePopup() const {
+    for (auto it = m_popups.rbegin(); it != m_popups.rend(); ++it)
+        if (*it && (*it)->isVisible()) return it->data();
+    return const_cast<QtHost*>(this);
 }
 
 void QtHost::FlushViews() {
@@ -336,7 +366,15 @@ int QtHost::RunModal(QDialog& dialog) {
         });
     }
     FlushViews();
-    return dialog.exec();
+    QPointer<QWidget> active = QApplication::activeWindow();
+    m_popups.emplace_back(&dialog);
+    const int result = dialog.exec();
+    std::erase_if(m_popups, [&dialog](const QPointer<QWidget>& p) { return !p || p == &dialog; });
+    // The window the box stood over takes the activation back, and with it the control that
+    // had the focus (Qt keeps a window's focus widget across a deactivation).
+    QWidget* now = QApplication::activeWindow();
+    if (active && active->isVisible() && (!now || now == &dialog)) active->activateWindow();
+    return result;
 }
 
 int QtHost::ShowMessageBox(QWidget* owner, const std::string& text, unsigned type) {
@@ -382,6 +420,11 @@ bool QtHost::FileDialog(bool open, const std::string& initialPath, std::string& 
     };
     matchAll();
     connect(&dlg, &QFileDialog::filterSelected, &dlg, matchAll);
+    // Choosing a filter in a save dialog gives the typed name the filter's suffix ("Pomvex.txt"
+    // becomes "Pomvex.*" with the one filter "*.*"). The name is the user's: that step goes;
+    // the model's patterns are kept by matchAll above.
+    if (auto* types = dlg.findChild<QComboBox*>(QStringLiteral("fileTypeCombo")))
+        QObject::disconnect(types, SIGNAL(activated(int)), &dlg, SLOT(_q_useNameFilter(int)));
 
     // Names cross to and from the file system through the one boundary (ospath), never as
     // toolkit text.
@@ -419,12 +462,23 @@ int QtHost::DoModal(int templateId, DialogHandler& handler) {
 std::unique_ptr<DialogView> QtHost::CreateModeless(int templateId, DialogHandler& handler) {
     const DialogTemplate* t = FindTemplate(templateId);
     if (!t) return nullptr;
-    auto* dlg = new TemplateDialog(*t, handler, *this, /*modeless=*/true, this);
+    // Over a box that is open now, not under it: the box's modal loop would block a window
+    // outside it, so the new window is its child and the box is disabled meanwhile.
+    std::erase_if(m_popups, [](const QPointer<QWidget>& p) { return !p; });
+    QWidget* owner = LastActivePopup();
+    auto* dlg = new TemplateDialog(*t, handler, *this, /*modeless=*/true, owner);
     auto view = std::make_unique<QtDialogView>(*this, dlg, /*owning=*/true);
+    if (owner != this && m_gate->IsEnabled(owner)) {
+        m_gate->SetEnabled(owner, false);
+        m_disabledOwners[view.get()] = owner;
+    }
     handler.OnInitDialog(*view);
     view->Flush();
-    dlg->move(m_client->mapToGlobal(QPoint(0, 0)));
+    // At the owner's client origin (below the menu bar of the main window).
+    dlg->move((owner == this ? m_client : owner)->mapToGlobal(QPoint(0, 0)));
+    m_popups.emplace_back(dlg);
     dlg->show();
+    dlg->activateWindow();
     return view;
 }
 

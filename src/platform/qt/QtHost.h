@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QPointer>
 #include <chrono>
 #include <functional>
 #include <map>
@@ -18,6 +19,7 @@ class QTimer;
 namespace qthost {
 class QtDialogView;
 class BlockingPump;
+class InputGate;
 }
 
 class QtHost : public QDialog, public Host {
@@ -46,6 +48,9 @@ class QtHost : public QDialog, public Host {
     // While a transfer blocks, timer firings go through this pump; null when there is none.
     // Not owned: the pump sets and clears it.
     qthost::BlockingPump* blockingPump = nullptr;
+    // Test hook: the period a timer of the logic really gets (the timer type stays the real
+    // one). When unset, the logic's period.
+    std::function<int(unsigned id, int periodMs)> timerPeriodForTest;
 
     // ---- Host ----
     void SetDlgItemText(int id, const std::string& text) override;
@@ -54,6 +59,7 @@ class QtHost : public QDialog, public Host {
     void SetFocus(int id) override;
     void InvalidateRect(bool erase) override;
     void UpdateWindow() override;
+    // Disabling refuses the window's mouse and keyboard input and keeps its look.
     void EnableWindow(bool enable) override;
     bool IsWindowEnabled() const override { return m_enabled; }
     void SetTimer(unsigned id, uint32_t elapseMs) override;
@@ -62,21 +68,31 @@ class QtHost : public QDialog, public Host {
     int MessageBox(const std::string& text, unsigned type) override;
     bool FileDialog(bool open, const std::string& initialPath, std::string& chosenPath) override;
     int DoModal(int templateId, DialogHandler& handler) override;
+    // Owned by the main window or, like every pop-up without a given parent, by the pop-up that
+    // window last activated (an open modal box, another modeless window); that owner is
+    // disabled while the new window lives.
     std::unique_ptr<DialogView> CreateModeless(int templateId, DialogHandler& handler) override;
     int64_t Now() override;
     [[noreturn]] void ExitProcess(int status) override;
 
     // ---- for the template dialogs of this host ----
     // Runs a modal Qt dialog the way every modal loop of the program runs: timers go on, the
-    // test hook sees it. Returns exec()'s result.
+    // test hook sees it, and the window that was active gets the activation (and with it its
+    // focused control) back afterwards. Returns exec()'s result.
     int RunModal(QDialog& dialog);
     // A message box owned by `owner` with the application name as caption.
     int ShowMessageBox(QWidget* owner, const std::string& text, unsigned type);
     // Runs `fn` under the logic's error wrapper; false when it failed.
     bool Guarded(const std::function<void()>& fn);
     // Modeless views register while they live, so pumping can apply their stored texts.
+    // Unregistering enables again the owner that CreateModeless disabled for the view.
     void RegisterView(qthost::QtDialogView* view);
     void UnregisterView(qthost::QtDialogView* view);
+    // The pop-up this window activated last and that is still open (a modal box or dialog, a
+    // modeless window), or this window itself.
+    QWidget* LastActivePopup() const;
+    // Disables and enables the host's windows without greying them.
+    qthost::InputGate& gate() { return *m_gate; }
     // Applies every modeless view's stored texts now.
     void FlushViews();
     // Applies them at the next pass of the event loop at the latest (once per burst of texts).
@@ -103,6 +119,11 @@ class QtHost : public QDialog, public Host {
     std::map<int, QWidget*> m_controls;          // children of m_client
     std::map<unsigned, QTimer*> m_timers;        // children of this window, one per running id
     std::vector<qthost::QtDialogView*> m_views;  // live modeless views, not owned
+    // Owners that CreateModeless disabled, by view; enabled again when the view goes.
+    std::map<qthost::QtDialogView*, QPointer<QWidget>> m_disabledOwners;
+    // Open modal dialogs and modeless windows in the order they opened; not owned.
+    std::vector<QPointer<QWidget>> m_popups;
+    qthost::InputGate* m_gate = nullptr;  // child of this window
     QTimer* m_flushTimer = nullptr;         // child of this window; applies the views' stored texts
     int64_t m_lastFlushMs = INT64_MIN / 2;  // coarse monotonic ms of the last flush
     bool m_enabled = true;

@@ -7,6 +7,7 @@
 #include "platform/qt/DialogBuilder.h"
 #include "platform/qt/QtHost.h"
 #include "platform/qt/QtSupport.h"
+#include "platform/qt/SelectOnFocus.h"
 #include "resources/Resource.h"
 
 namespace qthost {
@@ -33,6 +34,7 @@ TemplateDialog::TemplateDialog(const DialogTemplate& t, DialogHandler& handler, 
                 connect(button, &QPushButton::clicked, this, &TemplateDialog::reject);
         }
     }
+    SelectOnFocus::Install(client);
 }
 
 QWidget* TemplateDialog::Control(int id) const {

@@ -1,0 +1,44 @@
+// Disabled windows the way the dialog model has them: a disabled top-level window keeps the look
+// of its controls, only its mouse and keyboard input is refused. Qt's own setEnabled(false)
+// greys every control and also disables the window's child windows (a progress window over it),
+// so the host disables its windows here instead. One gate per application, installed as an
+// application-wide event filter.
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QWidget>
+#include <functional>
+#include <vector>
+
+namespace qthost {
+
+class InputGate : public QObject {
+  public:
+    // Installs itself on the application; removed when destroyed.
+    // REQUIRES: a QApplication exists.
+    explicit InputGate(QObject* parent);
+    ~InputGate() override;
+
+    // Refuses (false) or takes again (true) the input of top-level `window` and of its pop-ups
+    // (menus, combo lists). A window that is deleted meanwhile is simply forgotten.
+    // REQUIRES: window is not null.
+    void SetEnabled(QWidget* window, bool enable);
+    bool IsEnabled(const QWidget* window) const;
+
+    // Called with the disabled window when the user clicks into it, so the host can bring the
+    // window that stands over it forward. May be empty.
+    std::function<void(QWidget*)> onRefusedClick;
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    // The top-level window whose input `o` is: its own window, through menus and drop-down
+    // lists to the window they were opened from. Null for objects outside any window.
+    static QWidget* InputWindow(QObject* o);
+
+    std::vector<QPointer<QWidget>> m_disabled;  // not owned
+};
+
+}  // namespace qthost
