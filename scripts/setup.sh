@@ -14,6 +14,7 @@ PACKAGES=(
   "clang: clang"
   "packaging: dpkg-dev file lintian appstream desktop-file-utils man-db"
   "Qt translations and locales: qt6-translations-l10n locales"
+  "D-Bus test buses: dbus python3-dbus python3-gi attr"
 )
 
 installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
