@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
 #include <sys/xattr.h>
+#include <unistd.h>
 
 #include <memory>
 #include <string>
@@ -175,6 +177,159 @@ TEST_F(KeepTest, MarksCarryTheUrlWithoutItsPassword) {
     EXPECT_TRUE(ReadBytes(Path("cred.bin")) == body);
     EXPECT_EQ(Attr(Path("cred.bin"), "user.xdg.origin.url"), plain);
     EXPECT_EQ(Attr(Path("cred.bin"), "user.pomvex.partial"), "<none>");
+}
+
+// The requests /range/NAME received, as the server logged them.
+std::string RequestsOf(CurlInternetClient& client, const std::string& name) {
+    auto f = client.OpenSession("log")->OpenURL(Servers().Http("/requests/" + name));
+    std::string log;
+    char block[4096];
+    while (size_t n = f->Read(block, sizeof block)) log.append(block, n);
+    return log;
+}
+
+std::string ResumeLine(size_t from) {
+    return std::to_string(from) + Sj("バイトから続きをDLします\r\n");
+}
+
+// A download stopped half-way (中止 after about 100 blocks), run again: what the second run asks
+// for and leaves on disk. The query stays in the file name.
+TEST_F(KeepTest, ASecondRunContinuesOnlyTheSameVersionOfTheSameUrl) {
+    enum Between { nothing, changeOnServer };
+    struct Case {
+        const char* name;
+        std::string first, second, query;  // /range/<first><query>, then /range/<second><query>
+        bool oldFile;                      // the target exists before the first run
+        Between between;
+        bool resumes;
+        size_t size = 1000000;  // of the resource
+        int stopAt = 200;       // pumps of the first run (two per block)
+    };
+    const std::string query = "?q=1";
+    const std::vector<Case> cases = {
+        {"stopped, then continued", "r1.bin", "r1.bin", query, false, nothing, true},
+        {"over an existing file: the .part is continued, then replaces it", "r2.bin", "r2.bin",
+         query, true, nothing, true},
+        {"changed on the server: the new version whole", "r3.bin", "r3.bin", query, false,
+         changeOnServer, false},
+        {"ranges ignored: the whole file", "r4.bin", "r4.bin", query + "&ranges=ignore", false,
+         nothing, false},
+        {"partial of another URL: started over", "sub/r5.bin", "r5.bin", query, false, nothing,
+         false},
+        {"a rest under 1 KB: the whole file is judged", "r6.bin", "r6.bin", query, false, nothing,
+         true, 1500, 1},
+    };
+    std::filesystem::create_directories(Servers().root / "sub");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string saved = c.second.substr(c.second.rfind('/') + 1) + c.query;
+        std::string body = testsrv::Pattern(c.size, 60);
+        Servers().Serve(c.first, body);
+        Servers().Serve(c.second, body);
+        if (c.oldFile) testsrv::WriteBytes(Path(saved), "old");
+        int pumps = 0;
+        m_host.onPump = [&] {
+            if (++pumps == c.stopAt && !m_host.modeless.empty())
+                m_host.modeless.back()->PressCancel();
+        };
+        Run(Servers().Http("/range/" + c.first + c.query));
+        m_host.onPump = nullptr;
+        const size_t have = ReadBytes(Path(c.oldFile ? saved + ".part" : saved)).size();
+        ASSERT_GT(have, 0u);
+        ASSERT_LT(have, body.size());
+        if (c.size < 2000) {
+            ASSERT_LT(body.size() - have, 1000u) << "the rest must be under 1 KB";
+        }
+        if (c.between == changeOnServer) {
+            body = testsrv::Pattern(800000, 61);
+            Servers().Serve(c.second, body);
+        }
+        const size_t before = RequestsOf(m_client, c.second).size();
+
+        const std::string url = Servers().Http("/range/" + c.second + c.query);
+        std::string status;
+        m_host.onPump = [&] {
+            if (!m_host.modeless.empty())
+                status = m_host.modeless.back()->texts[IDC_PROGDLG_STATUS];
+        };
+        EXPECT_EQ(Readable(Run(url)),
+                  Readable(Head(url, saved) + (c.resumes ? ResumeLine(have) : "") + Done()));
+        m_host.onPump = nullptr;
+        EXPECT_EQ(Readable(status), saved + " を保存中   " + std::to_string(body.size()) + "バイト")
+            << "the progress window counts the whole file";
+        EXPECT_TRUE(ReadBytes(Path(saved)) == body)
+            << ReadBytes(Path(saved)).size() << " bytes on disk, want " << body.size();
+        EXPECT_EQ(ReadBytes(Path(saved + ".part")), "<missing>");
+        EXPECT_EQ(Attr(Path(saved), "user.pomvex.partial"), "<none>");
+        const std::string asked = RequestsOf(m_client, c.second).substr(before);
+        const bool ranged =
+            asked.find("Range: bytes=" + std::to_string(have) + "-") != std::string::npos;
+        EXPECT_EQ(ranged, c.first == c.second) << "a copy is continued only for its own URL:\n"
+                                               << asked;
+    }
+}
+
+// FTP: a cancelled download is continued with REST once size and time still match.
+TEST_F(KeepTest, FtpContinuesWithRest) {
+    testsrv::TempDir logDir;
+    testsrv::ServerProcess ftp("ftp_server.py",
+                               {Servers().root.path(), "--command-log", logDir / "log"});
+    const std::string body = testsrv::Pattern(200000, 62);
+    Servers().Serve("f1.bin", body);
+    const std::string url = "ftp://127.0.0.1:" + std::to_string(ftp.port()) + "/f1.bin";
+    m_host.onPump = [&] {
+        if (!m_host.modeless.empty()) m_host.modeless.back()->PressCancel();
+    };
+    Run(url);
+    m_host.onPump = nullptr;
+    const size_t have = ReadBytes(Path("f1.bin")).size();
+    ASSERT_GT(have, 0u);
+    ASSERT_LT(have, body.size());
+    EXPECT_EQ(Readable(Run(url)), Readable(Head(url, "f1.bin") + ResumeLine(have) + Done()));
+    EXPECT_TRUE(ReadBytes(Path("f1.bin")) == body);
+    EXPECT_NE(ReadBytes(logDir / "log").find("REST " + std::to_string(have)), std::string::npos)
+        << ReadBytes(logDir / "log");
+}
+
+// A program killed in the middle of a download leaves a marked file that the next run of the
+// same list completes by asking for the rest.
+TEST_F(KeepTest, AfterSigkillTheNextRunCompletesTheFileByResuming) {
+    const std::string body = testsrv::Pattern(600000, 63);
+    Servers().Serve("k1.bin", body);
+    const std::string url = Servers().Http("/range/k1.bin?slow=2");
+    const std::string saved = "k1.bin?slow=2";
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // The program: a fresh window and client of its own, the same list.
+        FakeHost host;
+        CurlInternetClient client;
+        CPomvexDlg dlg(host, client);
+        host.texts[IDC_SAVE_DIR] = Sj(m_dir.c_str()) + "/";
+        dlg.m_strJobs[1] = url;
+        dlg.m_nCursor = 2;
+        dlg.RunGuarded([&] { dlg.DownloadItem(1); }, false);
+        _exit(0);
+    }
+    // Killed once the first buffers are on disk, well before the end.
+    size_t have = 0;
+    for (int i = 0; i < 2000 && have < 128 * 1024; ++i) {
+        usleep(5000);
+        have = ReadBytes(Path(saved)).size();
+        if (have == std::string("<missing>").size()) have = 0;
+    }
+    kill(child, SIGKILL);
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFSIGNALED(status)) << "the download ended before the kill";
+    have = ReadBytes(Path(saved)).size();
+    ASSERT_GE(have, 128u * 1024u);
+    ASSERT_LT(have, body.size());
+    ASSERT_NE(Attr(Path(saved), "user.pomvex.partial"), "<none>");
+
+    EXPECT_EQ(Readable(Run(url)), Readable(Head(url, saved) + ResumeLine(have) + Done()));
+    EXPECT_TRUE(ReadBytes(Path(saved)) == body);
+    EXPECT_EQ(Attr(Path(saved), "user.xdg.origin.url"), url);
 }
 
 }  // namespace
