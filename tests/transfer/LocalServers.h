@@ -1,6 +1,7 @@
 // Servers the transfer tests start themselves, all on 127.0.0.1, and small file helpers.
 #pragma once
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -20,6 +21,8 @@
 #include <stdexcept>
 #include <string>
 #include <vector>
+
+#include "platform/Internet.h"
 
 extern char** environ;
 
@@ -183,6 +186,22 @@ struct SharedServers {
 inline SharedServers& Servers() {
     static SharedServers servers;
     return servers;
+}
+
+// Reads the way the download does: the first bytes, rewind, then 1024-byte blocks to the end.
+inline std::string ReadLikeDownload(CInternetFile& f, size_t readBeforeRewind = 1024) {
+    std::string first(readBeforeRewind, '\0');
+    size_t got = 0;
+    while (got < readBeforeRewind) {
+        size_t n = f.Read(first.data() + got, std::min<size_t>(1024, readBeforeRewind - got));
+        if (n == 0) break;
+        got += n;
+    }
+    f.SeekToBegin();
+    std::string all;
+    char block[1024];
+    while (size_t n = f.Read(block, sizeof block)) all.append(block, n);
+    return all;
 }
 
 }  // namespace testsrv

@@ -23,21 +23,6 @@ class CurlInternetTest : public ::testing::Test {
         return m_session->OpenURL(url);
     }
 
-    // Reads the way the download does: one block, rewind, then 1024-byte blocks to the end.
-    static std::string ReadLikeDownload(CInternetFile& f, size_t readBeforeRewind = 1024) {
-        std::string first(readBeforeRewind, '\0');
-        size_t got = 0;
-        while (got < readBeforeRewind) {
-            size_t n = f.Read(first.data() + got, std::min<size_t>(1024, readBeforeRewind - got));
-            if (n == 0) break;
-            got += n;
-        }
-        f.SeekToBegin();
-        std::string all;
-        char block[1024];
-        while (size_t n = f.Read(block, sizeof block)) all.append(block, n);
-        return all;
-    }
 
     CurlInternetClient m_client;
     std::unique_ptr<CInternetSession> m_session;
@@ -68,7 +53,7 @@ TEST_F(CurlInternetTest, RewindDeliversEveryByteOnceForAnySize) {
         std::string want = testsrv::Pattern(c.size, static_cast<unsigned>(c.size));
         std::string url = Servers().Serve(name, want);
         auto f = Open(url);
-        std::string got = ReadLikeDownload(*f, c.readBeforeRewind);
+        std::string got = testsrv::ReadLikeDownload(*f, c.readBeforeRewind);
         EXPECT_TRUE(got == want) << url << " buffer " << c.bufferBytes << ": got " << got.size()
                                  << " bytes, want " << want.size()
                                  << " (same size: " << (got.size() == want.size()) << ")";
@@ -117,7 +102,7 @@ TEST_F(CurlInternetTest, RedirectFollowedButNameFromTheGivenUrl) {
     std::string want = testsrv::Pattern(3000, 7);
     std::string target = Servers().Serve("target.bin", want);
     auto f = Open(Servers().Http("/redirect?to=" + target));
-    EXPECT_TRUE(ReadLikeDownload(*f) == want);
+    EXPECT_TRUE(testsrv::ReadLikeDownload(*f) == want);
     // The query stays in the path the name is taken from.
     EXPECT_EQ(f->GetFileName(), "target.bin");
     auto g = Open(Servers().Http("/status/200/5?x=1"));
@@ -130,7 +115,7 @@ TEST_F(CurlInternetTest, FileUrlIsReadFromDiskByteForByte) {
     testsrv::WriteBytes(dir / "local file.bin", want);
     auto f = Open("file://" + dir.path() + "/local%20file.bin");
     EXPECT_EQ(f->QueryDataAvailable(), want.size());
-    EXPECT_TRUE(ReadLikeDownload(*f) == want);
+    EXPECT_TRUE(testsrv::ReadLikeDownload(*f) == want);
     EXPECT_EQ(f->GetFileName(), "local%20file.bin");
     EXPECT_THROW(Open("file://" + dir.path() + "/missing.bin"), CFileException);
 }

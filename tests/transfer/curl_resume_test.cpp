@@ -233,20 +233,6 @@ class CurlResumeTest : public ::testing::TestWithParam<Case> {
 
     size_t FtpLogSize() { return testsrv::ReadBytes(*s_ftpLog / "log").size(); }
 
-    static std::string ReadLikeDownload(CInternetFile& f, size_t readBeforeRewind) {
-        std::string first(readBeforeRewind, '\0');
-        size_t got = 0;
-        while (got < readBeforeRewind) {
-            size_t n = f.Read(first.data() + got, std::min<size_t>(1024, readBeforeRewind - got));
-            if (n == 0) break;
-            got += n;
-        }
-        f.SeekToBegin();
-        std::string all;
-        char block[1024];
-        while (size_t n = f.Read(block, sizeof block)) all.append(block, n);
-        return all;
-    }
 
     static testsrv::TempDir* s_ftpLog;
     static ServerProcess* s_ftp;
@@ -300,7 +286,7 @@ TEST_P(CurlResumeTest, SecondOpenContinuesOnlyTheSameVersion) {
     const size_t skip = c.scheme == std::string("ftp") ? FtpLogSize() : 1;
     const ResumeFrom resume{c.offset, c.validator ? c.validator : validator};
     auto second = session->OpenURLFrom(url, resume);
-    const std::string got = ReadLikeDownload(*second, c.readBeforeRewind);
+    const std::string got = testsrv::ReadLikeDownload(*second, c.readBeforeRewind);
     const int64_t start = second->GetStartOffset();
     const std::string secondValidator = second->GetValidator();
     second->Close();
