@@ -48,39 +48,13 @@ bool ProcessEventsUntil(const std::function<bool()>& done, int ms) {
 // system and session bus at them.
 class FakeBuses {
   public:
-    FakeBuses() {
-        int in[2], out[2];
-        if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0)
-            throw std::runtime_error("pipe");
-        posix_spawn_file_actions_t fa;
-        posix_spawn_file_actions_init(&fa);
-        posix_spawn_file_actions_adddup2(&fa, in[0], 0);
-        posix_spawn_file_actions_adddup2(&fa, out[1], 1);
-        std::string script = std::string(POMVEX_DBUS_TEST_DIR) + "/fake_desktop_bus.py";
-        char python[] = "/usr/bin/python3";
-        char* argv[] = {python, script.data(), nullptr};
-        const int rc = posix_spawn(&m_pid, python, &fa, nullptr, argv, environ);
-        posix_spawn_file_actions_destroy(&fa);
-        close(in[0]);
-        close(out[1]);
-        m_stdin = in[1];
-        m_stdout = out[0];
-        if (rc != 0) throw std::runtime_error("cannot start " + script);
+    FakeBuses() : m_child(std::string(POMVEX_DBUS_TEST_DIR) + "/fake_desktop_bus.py", {}, 5000) {
         const QJsonObject first = Next(15000);
         const std::string system = first["system"].toString().toStdString();
         const std::string session = first["session"].toString().toStdString();
         if (system.empty() || session.empty()) throw std::runtime_error("no buses");
         setenv("DBUS_SYSTEM_BUS_ADDRESS", system.c_str(), 1);
         setenv("DBUS_SESSION_BUS_ADDRESS", session.c_str(), 1);
-    }
-    ~FakeBuses() {
-        close(m_stdin);
-        close(m_stdout);
-        for (int i = 0; i < 250 && waitpid(m_pid, nullptr, WNOHANG) != m_pid; ++i) usleep(20000);
-        if (kill(m_pid, 0) == 0) {
-            kill(m_pid, SIGKILL);
-            waitpid(m_pid, nullptr, 0);
-        }
     }
     FakeBuses(const FakeBuses&) = delete;
     FakeBuses& operator=(const FakeBuses&) = delete;
@@ -95,10 +69,10 @@ class FakeBuses {
 
   private:
     bool TakeLine(QJsonObject& record) {
-        pollfd p{m_stdout, POLLIN, 0};
+        pollfd p{m_child.stdoutFd(), POLLIN, 0};
         while (m_buffer.find('\n') == std::string::npos && poll(&p, 1, 0) == 1) {
             char chunk[4096];
-            const ssize_t n = read(m_stdout, chunk, sizeof chunk);
+            const ssize_t n = read(m_child.stdoutFd(), chunk, sizeof chunk);
             if (n <= 0) break;
             m_buffer.append(chunk, static_cast<size_t>(n));
         }
@@ -110,8 +84,7 @@ class FakeBuses {
         return true;
     }
 
-    pid_t m_pid = -1;
-    int m_stdin = -1, m_stdout = -1;
+    testsrv::PythonChild m_child;
     std::string m_buffer;
 };
 

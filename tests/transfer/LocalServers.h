@@ -1,7 +1,6 @@
 // Servers the transfer tests start themselves, all on 127.0.0.1, and small file helpers.
 #pragma once
 
-#include <algorithm>
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -11,6 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -85,11 +85,13 @@ inline std::string ServerPattern(size_t n) {
     return s;
 }
 
-// A Python server process from POMVEX_TEST_SERVERS_DIR. It prints its port first, and ends
-// when its stdin is closed.
-class ServerProcess {
+// A Python script run as a child process with pipes on its stdin and stdout. It is told to end
+// by the close of its stdin; a child that has not ended after `graceMs` is killed.
+class PythonChild {
   public:
-    ServerProcess(const std::string& script, const std::vector<std::string>& args) {
+    // REQUIRES: `script` is a path python3 can run.
+    PythonChild(const std::string& script, const std::vector<std::string>& args, int graceMs = 2000)
+        : m_graceMs(graceMs) {
         int in[2], out[2];
         if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0)
             throw std::runtime_error("pipe");
@@ -97,43 +99,68 @@ class ServerProcess {
         posix_spawn_file_actions_init(&fa);
         posix_spawn_file_actions_adddup2(&fa, in[0], 0);
         posix_spawn_file_actions_adddup2(&fa, out[1], 1);
-        std::string path = std::string(POMVEX_TEST_SERVERS_DIR) + "/" + script;
-        std::vector<std::string> all = {"/usr/bin/python3", path};
+        std::vector<std::string> all = {"/usr/bin/python3", script};
         all.insert(all.end(), args.begin(), args.end());
         std::vector<char*> argv;
         for (auto& a : all) argv.push_back(a.data());
         argv.push_back(nullptr);
-        int rc = posix_spawn(&m_pid, argv[0], &fa, nullptr, argv.data(), environ);
+        const int rc = posix_spawn(&m_pid, argv[0], &fa, nullptr, argv.data(), environ);
         posix_spawn_file_actions_destroy(&fa);
         close(in[0]);
         close(out[1]);
         m_stdin = in[1];
+        m_stdout = out[0];
         if (rc != 0) {
-            close(out[0]);
-            throw std::runtime_error("cannot start " + path);
+            m_pid = -1;
+            throw std::runtime_error("cannot start " + script);
         }
-        std::string line;
-        char c;
-        while (read(out[0], &c, 1) == 1 && c != '\n') line += c;
-        close(out[0]);
-        m_port = std::atoi(line.c_str());
-        if (m_port <= 0)
-            throw std::runtime_error(script + " did not report a port: '" + line + "'");
     }
-    ~ServerProcess() {
+    ~PythonChild() {
         close(m_stdin);
-        for (int i = 0; i < 100; ++i) {
+        close(m_stdout);
+        if (m_pid < 0) return;
+        for (int i = 0; i < m_graceMs / 20; ++i) {
             if (waitpid(m_pid, nullptr, WNOHANG) == m_pid) return;
             usleep(20000);
         }
         kill(m_pid, SIGKILL);
         waitpid(m_pid, nullptr, 0);
     }
+    PythonChild(const PythonChild&) = delete;
+    PythonChild& operator=(const PythonChild&) = delete;
+
+    // The read end of the child's stdout; owned by this object.
+    int stdoutFd() const { return m_stdout; }
+    // The child's next line on stdout, without its line end; blocks until it comes.
+    std::string ReadLine() {
+        std::string line;
+        char c;
+        while (read(m_stdout, &c, 1) == 1 && c != '\n') line += c;
+        return line;
+    }
+
+  private:
+    const int m_graceMs;
+    pid_t m_pid = -1;
+    int m_stdin = -1;
+    int m_stdout = -1;
+};
+
+// A Python server process from POMVEX_TEST_SERVERS_DIR. It prints its port first, and ends
+// when its stdin is closed.
+class ServerProcess {
+  public:
+    ServerProcess(const std::string& script, const std::vector<std::string>& args)
+        : m_child(std::string(POMVEX_TEST_SERVERS_DIR) + "/" + script, args) {
+        const std::string line = m_child.ReadLine();
+        m_port = std::atoi(line.c_str());
+        if (m_port <= 0)
+            throw std::runtime_error(script + " did not report a port: '" + line + "'");
+    }
     int port() const { return m_port; }
 
   private:
-    pid_t m_pid = -1;
-    int m_stdin = -1;
+    PythonChild m_child;
     int m_port = 0;
 };
 
