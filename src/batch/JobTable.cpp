@@ -52,6 +52,8 @@ void CPomvexDlg::LoadJobTable() {
 
     m_nCursor = 1;
     m_bReady = 1;
+    // An earlier batch still waiting for its notification is told before its tally goes.
+    SendBatchNotice();
     ++m_nBatchSerial;
     m_nJobsStarted = 0;
     m_nJobsDone = 0;

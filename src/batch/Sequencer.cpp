@@ -41,6 +41,7 @@ void CPomvexDlg::OnAbort() {
     // No timer is stopped and the log file is not written: a pending watchdog or deadline still
     // fires later and adds its line.
     m_nCursor = 0;
+    m_bNoticePending = 0;  // the user is there
     m_strLog += Str(Sid::LogAborted);
     m_host.SetDlgItemText(IDC_LOG, m_strLog);
 }

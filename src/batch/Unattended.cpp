@@ -70,14 +70,25 @@ void CPomvexDlg::RunJob(int index) {
 }
 
 void CPomvexDlg::ReportBatchEnd(bool timeOver) {
-    // Before the log file is written: a box about it must not keep the machine awake.
+    // Before the log file is written: a box about it must not keep the machine awake, nor hold
+    // back the notification.
     SyncSleepLock();
+    m_bNoticePending = 1;
+    m_bNoticeTimeOver = timeOver ? 1 : 0;
+    m_bNoticeDownload = m_bDownloadMode;
+    // Otherwise the handler around the transfer sends it once the transfer has returned.
+    if (m_nTransfers == 0) SendBatchNotice();
+}
+
+void CPomvexDlg::SendBatchNotice() {
+    if (!m_bNoticePending) return;
+    m_bNoticePending = 0;
     try {
-        const std::string what = Str(m_bDownloadMode ? Sid::NoticeDownload : Sid::NoticeCheck);
+        const std::string what = Str(m_bNoticeDownload ? Sid::NoticeDownload : Sid::NoticeCheck);
         const std::string title =
-            FormatStr(timeOver ? Sid::NoticeTimeOver : Sid::NoticeEnded, {what});
+            FormatStr(m_bNoticeTimeOver ? Sid::NoticeTimeOver : Sid::NoticeEnded, {what});
         const std::string body =
-            FormatStr(m_bDownloadMode ? Sid::NoticeDownloadTally : Sid::NoticeCheckTally,
+            FormatStr(m_bNoticeDownload ? Sid::NoticeDownloadTally : Sid::NoticeCheckTally,
                       {std::to_string(m_nJobsStarted), std::to_string(m_nJobsDone),
                        std::to_string(m_nJobsStarted - m_nJobsDone)});
         m_desktop->Notify(title, body);

@@ -233,6 +233,7 @@ void CPomvexDlg::DownloadItem(int index) {
         session->Close();
         m_strLog += Str(Sid::LogAborted);
         m_nCursor = 0;
+        m_bNoticePending = 0;  // the user is there
         m_host.KillTimer(TIMER_RATE);
         m_nBytesSinceSample = 0;
         m_host.SetDlgItemText(IDC_LOG, m_strLog);

@@ -20,7 +20,7 @@ struct ComboDefaults {
 };
 
 constexpr ComboDefaults kCombos[] = {
-    {IDC_MONTH, 1, 12, 1, "11"},  {IDC_DAY, 1, 31, 1, "28"},     {IDC_HOUR, 0, 23, 1, "0"},
+    {IDC_MONTH, 1, 12, 1, "11"},  {IDC_DAY, 1, 31, 1, "28"},    {IDC_HOUR, 0, 23, 1, "0"},
     {IDC_MINUTE, 0, 50, 10, "0"}, {IDC_DURATION, 1, 4, 1, "2"},
 };
 
@@ -28,7 +28,8 @@ constexpr ComboDefaults kCombos[] = {
 
 bool CPomvexDlg::OnInitDialog() {
     // The opening data exchange puts the (empty) fields into the controls before any default.
-    for (int id : {IDC_MONTH, IDC_DAY, IDC_HOUR, IDC_MINUTE, IDC_DURATION}) m_host.SetDlgItemText(id, "");
+    for (int id : {IDC_MONTH, IDC_DAY, IDC_HOUR, IDC_MINUTE, IDC_DURATION})
+        m_host.SetDlgItemText(id, "");
     m_host.SetDlgItemText(IDC_LIST, m_strListEdit);
 
     // No system-menu item: the window manager owns that menu here; the about box stays on the
@@ -54,12 +55,14 @@ bool CPomvexDlg::OnInitDialog() {
         unshowable = e.GetErrorMessage();
     }
     m_host.SetDlgItemText(IDC_SAVE_DIR, saveDir);
-    m_host.SetDlgItemText(IDC_LIST, Str(Sid::PlaceholderLine1) + "\r\n" + Str(Sid::PlaceholderLine2) + "\r\n" +
+    m_host.SetDlgItemText(IDC_LIST, Str(Sid::PlaceholderLine1) + "\r\n" +
+                                        Str(Sid::PlaceholderLine2) + "\r\n" +
                                         Str(Sid::PlaceholderExampleUrl) + "\r\n");
     m_host.SetDlgItemText(IDC_LOG, Str(Sid::LogPlaceholder));
 
     for (const ComboDefaults& c : kCombos) {
-        for (int n = c.first; n <= c.last; n += c.step) m_host.AddComboItem(c.id, std::to_string(n));
+        for (int n = c.first; n <= c.last; n += c.step)
+            m_host.AddComboItem(c.id, std::to_string(n));
         m_host.SetDlgItemText(c.id, c.start);
     }
     // Focus goes to the first tab stop, IDC_LIST.
@@ -73,21 +76,41 @@ void CPomvexDlg::OnCommand(int id, bool fromMenu) {
         [this, id] {
             switch (id) {
                 case IDC_GET:
-                case ID_DOWNLOAD_START: OnGet(); break;
+                case ID_DOWNLOAD_START:
+                    OnGet();
+                    break;
                 case IDC_GET_LATER:
-                case ID_DOWNLOAD_TIMER: OnGetLater(); break;
+                case ID_DOWNLOAD_TIMER:
+                    OnGetLater();
+                    break;
                 case IDC_CHECK_LIST:
-                case ID_TOOL_CHECK_LIST: OnCheckList(); break;
-                case IDC_NEXT: OnNext(); break;
-                case IDC_ABORT: OnAbort(); break;
+                case ID_TOOL_CHECK_LIST:
+                    OnCheckList();
+                    break;
+                case IDC_NEXT:
+                    OnNext();
+                    break;
+                case IDC_ABORT:
+                    OnAbort();
+                    break;
                 case IDC_OPEN_LIST:
-                case ID_LIST_OPEN: OnOpenList(); break;
+                case ID_LIST_OPEN:
+                    OnOpenList();
+                    break;
                 case IDC_SAVE_LIST:
-                case ID_LIST_SAVE: OnSaveList(); break;
-                case ID_TOOL_SERIAL: OnSerial(); break;
-                case ID_HELP_ABOUT: OnAbout(); break;
-                case ID_FILE_EXIT: OnExit();
-                default: break;
+                case ID_LIST_SAVE:
+                    OnSaveList();
+                    break;
+                case ID_TOOL_SERIAL:
+                    OnSerial();
+                    break;
+                case ID_HELP_ABOUT:
+                    OnAbout();
+                    break;
+                case ID_FILE_EXIT:
+                    OnExit();
+                default:
+                    break;
             }
         },
         fromMenu);
@@ -111,6 +134,8 @@ void CPomvexDlg::RunGuarded(const std::function<void()>& handler, bool fromMenu)
     }
     // Every change of the armed flag or the cursor happens inside some handler.
     SyncSleepLock();
+    // A batch the deadline cut while a transfer copied is told once that transfer is back.
+    if (m_nTransfers == 0) SendBatchNotice();
 }
 
 bool CPomvexDlg::OnOKCommand() {
@@ -146,4 +171,6 @@ void CPomvexDlg::OnAbout() {
     m_host.DoModal(IDD_ABOUTBOX, about);
 }
 
-void CPomvexDlg::OnExit() { m_host.ExitProcess(0); }
+void CPomvexDlg::OnExit() {
+    m_host.ExitProcess(0);
+}

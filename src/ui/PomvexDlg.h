@@ -17,7 +17,7 @@
 #include "platform/Internet.h"
 
 class CPomvexDlg : public HostEvents {
-public:
+  public:
     // REQUIRES: host and internet outlive this object.
     CPomvexDlg(Host& host, InternetClient& internet);
     ~CPomvexDlg() override = default;
@@ -80,30 +80,34 @@ public:
 
     // ---- The state record (read and written directly by every operation) ----
 
-    int32_t m_nRate = 0;               // bytes per second over the last 3-second sample
-    int64_t m_nBytesSinceSample = 0;   // bytes received since the last rate sample
-    uint8_t m_bArmed = 0;              // 1: the timed start is armed
-    uint8_t m_bIdle = 1;               // 1: no transfer has a URL open
-    uint8_t m_bDownloadMode = 0;       // 1: a batch downloads; 0: it checks
-    uint8_t m_bReady = 0;              // 1: the next tick may start the job at m_nCursor
-    int32_t m_nCursor = 0;             // 0: no batch; else the next job-table slot to start
+    int32_t m_nRate = 0;                     // bytes per second over the last 3-second sample
+    int64_t m_nBytesSinceSample = 0;         // bytes received since the last rate sample
+    uint8_t m_bArmed = 0;                    // 1: the timed start is armed
+    uint8_t m_bIdle = 1;                     // 1: no transfer has a URL open
+    uint8_t m_bDownloadMode = 0;             // 1: a batch downloads; 0: it checks
+    uint8_t m_bReady = 0;                    // 1: the next tick may start the job at m_nCursor
+    int32_t m_nCursor = 0;                   // 0: no batch; else the next job-table slot to start
     std::array<std::string, 102> m_strJobs;  // slot 0 unused; first empty slot ends a batch
-    std::string m_strLine;             // line buffer of the job-table load
-    std::string m_strLog;              // the run log (CP932, CR LF lines)
-    std::string m_strList;             // work copy of the list box text
-    std::string m_strClock;            // the clock text of the last tick
-    int64_t m_timeNow = 0;             // seconds since 1970 UTC, 64-bit past 2038
+    std::string m_strLine;                   // line buffer of the job-table load
+    std::string m_strLog;                    // the run log (CP932, CR LF lines)
+    std::string m_strList;                   // work copy of the list box text
+    std::string m_strClock;                  // the clock text of the last tick
+    int64_t m_timeNow = 0;                   // seconds since 1970 UTC, 64-bit past 2038
     std::string m_strMonth, m_strDay, m_strHour, m_strMinute, m_strDuration;  // captured schedule
-    std::string m_strListEdit;         // list text as the closing data exchange copied it
+    std::string m_strListEdit;  // list text as the closing data exchange copied it
     // Tally of the batch for its end-of-batch notification (nothing of it is shown or logged).
-    uint32_t m_nBatchSerial = 0;       // counts job-table loads: tells a job of this batch apart
-    int32_t m_nJobsStarted = 0;        // jobs this batch started
-    int32_t m_nJobsDone = 0;           // of those, jobs whose transfer logged its success line
-    int32_t m_nTransfers = 0;          // transfers on the stack (nested ones included)
-    std::string m_strSleepWhy;         // why of the sleep lock held now; empty: none held
-    uint32_t m_nWatchdogFirings = 0;   // watchdog firings so far: did one fire during this job?
+    uint32_t m_nBatchSerial = 0;  // counts job-table loads: tells a job of this batch apart
+    int32_t m_nJobsStarted = 0;   // jobs this batch started
+    int32_t m_nJobsDone = 0;      // of those, jobs whose transfer logged its success line
+    int32_t m_nTransfers = 0;     // transfers on the stack (nested ones included)
+    // 1: a batch ended by itself and its notification waits for the transfer that outlived it.
+    uint8_t m_bNoticePending = 0;
+    uint8_t m_bNoticeTimeOver = 0;    // of the waiting notification: cut off by the deadline
+    uint8_t m_bNoticeDownload = 0;    // of the waiting notification: a download batch
+    std::string m_strSleepWhy;        // why of the sleep lock held now; empty: none held
+    uint32_t m_nWatchdogFirings = 0;  // watchdog firings so far: did one fire during this job?
 
-protected:
+  protected:
     // The normal end of a transfer: the next tick may start the next job, no URL is open any
     // more, and the window is repainted with what the transfer left.
     void EndTransferNormally();
@@ -113,10 +117,14 @@ protected:
     // throws. REQUIRES: as DownloadItem.
     void RunJob(int index);
     // The batch has ended at its empty entry (timeOver false) or by the deadline: drops the
-    // sleep lock if nothing else holds it and tells the desktop the batch's tally.
+    // sleep lock if nothing else holds it and tells the desktop the batch's tally. A transfer
+    // that outlives the batch (the deadline lets it finish) is counted first: the notification
+    // waits until no transfer is on the stack.
     void ReportBatchEnd(bool timeOver);
+    // Sends the waiting notification, if any, with the tally as it stands now. Never throws.
+    void SendBatchNotice();
 
-    Host& m_host;                 // not owned
-    InternetClient& m_internet;   // not owned
+    Host& m_host;                       // not owned
+    InternetClient& m_internet;         // not owned
     Desktop* m_desktop = &NoDesktop();  // not owned; never null
 };
