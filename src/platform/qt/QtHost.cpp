@@ -25,15 +25,15 @@
 #include <ctime>
 #include <stdexcept>
 
+#include "platform/Exceptions.h"
+#include "platform/OsPath.h"
+#include "platform/Text.h"
 #include "platform/qt/BlockingPump.h"
 #include "platform/qt/InputGate.h"
 #include "platform/qt/QtDialogView.h"
 #include "platform/qt/QtSupport.h"
 #include "platform/qt/SelectOnFocus.h"
 #include "platform/qt/TemplateDialog.h"
-#include "platform/Exceptions.h"
-#include "platform/OsPath.h"
-#include "platform/Text.h"
 #include "resources/Resource.h"
 #include "resources/Strings.h"
 
@@ -359,6 +359,11 @@ void QtHost::ScheduleFlush() {
 // ---- boxes and dialogs ----
 
 int QtHost::RunModal(QDialog& dialog) {
+    // A box takes the activation, and with it the keyboard, as soon as it stands, the way a
+    // dialog box does; showing alone leaves that to the window manager, which may not.
+    QTimer::singleShot(0, &dialog, [&dialog] {
+        if (dialog.isVisible()) dialog.activateWindow();
+    });
     if (onModalShown) {
         QPointer<QDialog> guard(&dialog);
         QTimer::singleShot(0, &dialog, [this, guard] {
@@ -445,8 +450,8 @@ bool QtHost::FileDialog(bool open, const std::string& initialPath, std::string& 
     QByteArray system = QFile::encodeName(files.first());
     auto chosen = ospath::FromSystem(system.toStdString());
     if (!chosen)
-        throw CTextException(FormatStr(Sid::ChosenNameNotShowable,
-                                       {ospath::Displayable(system.toStdString())}));
+        throw CTextException(
+            FormatStr(Sid::ChosenNameNotShowable, {ospath::Displayable(system.toStdString())}));
     chosenPath = std::move(*chosen);
     return true;
 }
