@@ -71,6 +71,25 @@ bool AllSelected(QWidget* w) {
     return false;
 }
 
+// Counts the activations `window` receives while this object lives.
+class ActivationCount : public QObject {
+  public:
+    explicit ActivationCount(QWidget* window) : m_window(window) {
+        window->installEventFilter(this);
+    }
+    ~ActivationCount() override { m_window->removeEventFilter(this); }
+    int count = 0;
+
+  protected:
+    bool eventFilter(QObject*, QEvent* e) override {
+        count += e->type() == QEvent::WindowActivate;
+        return false;
+    }
+
+  private:
+    QWidget* m_window;  // not owned
+};
+
 // Plays the user while a download runs: `act` runs once, inside the download's own pumping,
 // as soon as the progress window stands in front; `then` once that window is gone again.
 class DuringDownload : public QObject {
@@ -290,7 +309,7 @@ class TestManners : public QObject {
         host->control(IDC_GET)->setFocus(Qt::TabFocusReason);
         QTest::keyClick(host->control(IDC_GET), Qt::Key_Space);
         QTRY_VERIFY_WITH_TIMEOUT(user.ended, 10000);
-        QCOMPARE(greyed, QStringList());
+        QCOMPARE(greyed.join(u','), QString());
         QCOMPARE(after, before);
     }
 
@@ -364,6 +383,14 @@ class TestManners : public QObject {
         KeyTo(outerWindow, Qt::Key_Escape);
         QVERIFY(!outer.CheckCancelButton());
         QVERIFY(outerWindow->isEnabled());  // drawn as usual
+        // Switching to a waiting window brings up the one it waits for.
+        for (QWidget* waiting :
+             {static_cast<QWidget*>(host.get()), static_cast<QWidget*>(outerWindow)}) {
+            ActivationCount reached(waiting);
+            waiting->activateWindow();
+            QTRY_VERIFY(reached.count > 0);
+            QTRY_COMPARE(QApplication::activeWindow(), innerWindow);
+        }
         KeyTo(innerWindow, Qt::Key_Escape);
         QVERIFY(inner.CheckCancelButton());
         QVERIFY(inner.DestroyWindow());

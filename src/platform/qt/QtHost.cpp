@@ -107,6 +107,14 @@ QtHost::QtHost(LogicFactory makeLogic, QWidget* parent)
         top->raise();
         top->activateWindow();
     };
+    // Switching to a disabled window (the task switcher, a click on its task-bar entry) brings
+    // up the window it waits for, with the keyboard, as the desktop does for a window that owns
+    // an open dialog; otherwise the keys would go to a window that refuses them.
+    m_gate->onActivated = [this](QWidget* refused) {
+        QWidget* top = LastActivePopup();
+        if (top == refused || !top->isVisible()) return;
+        QTimer::singleShot(0, top, [top] { top->activateWindow(); });
+    };
     m_flushTimer = new QTimer(this);
     m_flushTimer->setSingleShot(true);
     m_flushTimer->setTimerType(Qt::PreciseTimer);
@@ -359,11 +367,6 @@ void QtHost::ScheduleFlush() {
 // ---- boxes and dialogs ----
 
 int QtHost::RunModal(QDialog& dialog) {
-    // A box takes the activation, and with it the keyboard, as soon as it stands, the way a
-    // dialog box does; showing alone leaves that to the window manager, which may not.
-    QTimer::singleShot(0, &dialog, [&dialog] {
-        if (dialog.isVisible()) dialog.activateWindow();
-    });
     if (onModalShown) {
         QPointer<QDialog> guard(&dialog);
         QTimer::singleShot(0, &dialog, [this, guard] {
