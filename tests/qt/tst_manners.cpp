@@ -20,6 +20,7 @@
 #include <QTest>
 #include <QTextCursor>
 #include <QTimer>
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <string>
@@ -136,7 +137,7 @@ class TestManners : public QObject {
         return host;
     }
     static TestDlg& logicOf(QtHost& h) { return static_cast<TestDlg&>(h.logic()); }
-    // A list of one download from the local server that takes about `ms` milliseconds.
+    // A list of one download from the local server: `kib` KiB, one KiB every `msPerKib` ms.
     void listSlowDownload(QtHost& h, int kib, int msPerKib) {
         h.SetDlgItemText(IDC_LIST, "http://127.0.0.1:" + std::to_string(m_http->port()) + "/slow/" +
                                        std::to_string(kib * 1024) + "/" + std::to_string(msPerKib) +
