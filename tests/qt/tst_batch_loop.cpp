@@ -14,17 +14,11 @@
 
 #include "platform/Internet.h"
 #include "platform/qt/QtHost.h"
+#include "qt/QtTestSupport.h"
 #include "resources/Resource.h"
 #include "ui/PomvexDlg.h"
 
 namespace {
-
-class NoInternet : public InternetClient {
-  public:
-    std::unique_ptr<CInternetSession> OpenSession(const std::string&) override {
-        throw CInternetException(0, "");
-    }
-};
 
 // Keeps the transfers' contract: URL open (idle 0), then a normal end (ready 1, idle 1). Job 2
 // copies for about 2.5 s and pumps between its blocks, as a download does.

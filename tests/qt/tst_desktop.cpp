@@ -12,17 +12,11 @@
 #include "platform/Exceptions.h"
 #include "platform/Text.h"
 #include "platform/qt/QtHost.h"
+#include "qt/QtTestSupport.h"
 #include "resources/Resource.h"
 #include "ui/PomvexDlg.h"
 
 namespace {
-
-class NoInternet : public InternetClient {
-  public:
-    std::unique_ptr<CInternetSession> OpenSession(const std::string&) override {
-        throw CInternetException(0, "");
-    }
-};
 
 // Records commands instead of running them.
 class RecordingDlg : public CPomvexDlg {

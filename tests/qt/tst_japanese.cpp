@@ -25,17 +25,11 @@
 #include "fake/TestText.h"
 #include "platform/Internet.h"
 #include "platform/qt/QtHost.h"
+#include "qt/QtTestSupport.h"
 #include "resources/Resource.h"
 #include "ui/PomvexDlg.h"
 
 namespace {
-
-class NoInternet : public InternetClient {
-  public:
-    std::unique_ptr<CInternetSession> OpenSession(const std::string&) override {
-        throw CInternetException(0, "");
-    }
-};
 
 QString Utf8(const char* s) {
     return QString::fromUtf8(s);

@@ -23,18 +23,12 @@
 #include "platform/Internet.h"
 #include "platform/Text.h"
 #include "platform/qt/QtHost.h"
+#include "qt/QtTestSupport.h"
 #include "resources/Resource.h"
 #include "resources/Strings.h"
 #include "ui/PomvexDlg.h"
 
 namespace {
-
-class NoInternet : public InternetClient {
-  public:
-    std::unique_ptr<CInternetSession> OpenSession(const std::string&) override {
-        throw CInternetException(0, "");
-    }
-};
 
 // The main window's logic with a stand-in transfer that ends every job at once, normally, so a
 // started batch moves on by one job per tick.

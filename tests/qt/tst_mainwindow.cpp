@@ -20,41 +20,13 @@
 #include "platform/Exceptions.h"
 #include "platform/Text.h"
 #include "platform/qt/QtHost.h"
+#include "qt/QtTestSupport.h"
 #include "resources/Resource.h"
 #include "resources/Strings.h"
 #include "resources/Templates.h"
 #include "ui/PomvexDlg.h"
 
 namespace {
-
-class NoInternet : public InternetClient {
-  public:
-    std::unique_ptr<CInternetSession> OpenSession(const std::string&) override {
-        throw CInternetException(0, "");
-    }
-};
-
-// The real logic, with two seams for tests: commands can be recorded instead of run, and
-// timer ids from 90 up go to a test function (under the error wrapper, as every timer does).
-class TestDlg : public CPomvexDlg {
-  public:
-    TestDlg(Host& host, InternetClient& internet) : CPomvexDlg(host, internet) {}
-    void OnCommand(int id, bool fromMenu) override {
-        if (recordCommands)
-            commands.push_back({id, fromMenu});
-        else
-            CPomvexDlg::OnCommand(id, fromMenu);
-    }
-    void OnTimerEvent(unsigned id) override {
-        if (id >= 90 && onTestTimer)
-            RunGuarded([&] { onTestTimer(id); }, false);
-        else
-            CPomvexDlg::OnTimerEvent(id);
-    }
-    bool recordCommands = false;
-    std::vector<std::pair<int, bool>> commands;
-    std::function<void(unsigned)> onTestTimer;
-};
 
 struct SeenBox {
     QString text;

@@ -81,7 +81,14 @@ QWidget* InputGate::InputWindow(QObject* o) {
 }
 
 bool InputGate::eventFilter(QObject* watched, QEvent* event) {
-    if (m_disabled.empty() || !IsUserInput(event)) return false;
+    if (m_disabled.empty()) return false;
+    if (event->type() == QEvent::WindowActivate && watched->isWidgetType() &&
+        static_cast<QWidget*>(watched)->isWindow()) {
+        auto* window = static_cast<QWidget*>(watched);
+        if (!IsEnabled(window) && onActivated) onActivated(window);
+        return false;
+    }
+    if (!IsUserInput(event)) return false;
     QWidget* window = InputWindow(watched);
     if (!window || IsEnabled(window)) return false;
     // Refused as a whole: a shortcut override taken here stops the key from becoming a

@@ -29,6 +29,9 @@ class InputGate : public QObject {
     // Called with the disabled window when the user clicks into it, so the host can bring the
     // window that stands over it forward. May be empty.
     std::function<void(QWidget*)> onRefusedClick;
+    // Called with the disabled window when it is activated (the user switched to it), so the
+    // host can hand the activation on to the window that stands over it. May be empty.
+    std::function<void(QWidget*)> onActivated;
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

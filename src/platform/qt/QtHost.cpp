@@ -25,15 +25,15 @@
 #include <ctime>
 #include <stdexcept>
 
+#include "platform/Exceptions.h"
+#include "platform/OsPath.h"
+#include "platform/Text.h"
 #include "platform/qt/BlockingPump.h"
 #include "platform/qt/InputGate.h"
 #include "platform/qt/QtDialogView.h"
 #include "platform/qt/QtSupport.h"
 #include "platform/qt/SelectOnFocus.h"
 #include "platform/qt/TemplateDialog.h"
-#include "platform/Exceptions.h"
-#include "platform/OsPath.h"
-#include "platform/Text.h"
 #include "resources/Resource.h"
 #include "resources/Strings.h"
 
@@ -106,6 +106,14 @@ QtHost::QtHost(LogicFactory makeLogic, QWidget* parent)
         QApplication::beep();
         top->raise();
         top->activateWindow();
+    };
+    // Switching to a disabled window (the task switcher, a click on its task-bar entry) brings
+    // up the window it waits for, with the keyboard, as the desktop does for a window that owns
+    // an open dialog; otherwise the keys would go to a window that refuses them.
+    m_gate->onActivated = [this](QWidget* refused) {
+        QWidget* top = LastActivePopup();
+        if (top == refused || !top->isVisible()) return;
+        QTimer::singleShot(0, top, [top] { top->activateWindow(); });
     };
     m_flushTimer = new QTimer(this);
     m_flushTimer->setSingleShot(true);
@@ -445,8 +453,8 @@ bool QtHost::FileDialog(bool open, const std::string& initialPath, std::string& 
     QByteArray system = QFile::encodeName(files.first());
     auto chosen = ospath::FromSystem(system.toStdString());
     if (!chosen)
-        throw CTextException(FormatStr(Sid::ChosenNameNotShowable,
-                                       {ospath::Displayable(system.toStdString())}));
+        throw CTextException(
+            FormatStr(Sid::ChosenNameNotShowable, {ospath::Displayable(system.toStdString())}));
     chosenPath = std::move(*chosen);
     return true;
 }
