@@ -153,11 +153,7 @@ void CPomvexDlg::DownloadItem(int index) {
     MarkPartial(route, url, validator);
 
     std::string saveTo = Str(Sid::LogSaveTo) + target + "\r\n";
-    if (from > 0) {
-        char digits[24];
-        char* end = std::to_chars(digits, digits + sizeof digits, from).ptr;
-        saveTo += FormatStr(Sid::LogResumeFrom, {std::string_view(digits, end - digits)});
-    }
+    if (from > 0) saveTo += FormatStr(Sid::LogResumeFrom, {std::to_string(from)});
     m_strLog += saveTo;
     display += saveTo;
     m_host.SetDlgItemText(IDC_LOG, display);

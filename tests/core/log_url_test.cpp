@@ -8,7 +8,7 @@
 namespace {
 
 TEST(UrlForLog, HidesOnlyThePassword) {
-    // "ソ" is 83 5C and "ァ" is 83 40: a trail byte '@' ends the user info for curl as well.
+    // "ソ" is 83 5C and "ァ" is 83 40: a trail byte '@' ends the user info too (hiding more).
     const std::string a = Sj("ァ");
     struct Case {
         const char* what;
