@@ -182,7 +182,8 @@ unsigned long long CFile::SeekToEnd() {
 }
 
 void CFile::Rename(const std::string& oldPath, const std::string& newPath) {
-    auto from = ospath::TryToSystemExpandingHome(oldPath), to = ospath::TryToSystemExpandingHome(newPath);
+    auto from = ospath::TryToSystemExpandingHome(oldPath),
+         to = ospath::TryToSystemExpandingHome(newPath);
     if (!from || !to) throw CFileException(CFileException::badPath, oldPath, EINVAL);
     if (::rename(from->c_str(), to->c_str()) != 0) throw CFileException::FromErrno(errno, oldPath);
 }

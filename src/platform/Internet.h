@@ -62,7 +62,7 @@ public:
     // resume.offset over FTP. A rewind of a resumed file fetches the rest again, and throws
     // CInternetException when the server no longer gives it. Throws as OpenURL.
     virtual std::unique_ptr<CInternetFile> OpenURLFrom(const std::string& url,
-                                                   const ResumeFrom& resume) {
+                                                       const ResumeFrom& resume) {
         (void)resume;
         return OpenURL(url);
     }

@@ -23,7 +23,6 @@ class CurlInternetTest : public ::testing::Test {
         return m_session->OpenURL(url);
     }
 
-
     CurlInternetClient m_client;
     std::unique_ptr<CInternetSession> m_session;
     curlnet::Limits m_saved;

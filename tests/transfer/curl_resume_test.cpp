@@ -233,7 +233,6 @@ class CurlResumeTest : public ::testing::TestWithParam<Case> {
 
     size_t FtpLogSize() { return testsrv::ReadBytes(*s_ftpLog / "log").size(); }
 
-
     static testsrv::TempDir* s_ftpLog;
     static ServerProcess* s_ftp;
     static ServerProcess* s_gopher;

@@ -123,7 +123,7 @@ class QtHost : public QDialog, public Host {
     std::map<qthost::QtDialogView*, QPointer<QWidget>> m_disabledOwners;
     // Open modal dialogs and modeless windows in the order they opened; not owned.
     std::vector<QPointer<QWidget>> m_popups;
-    qthost::InputGate* m_gate = nullptr;  // child of this window
+    qthost::InputGate* m_gate = nullptr;    // child of this window
     QTimer* m_flushTimer = nullptr;         // child of this window; applies the views' stored texts
     int64_t m_lastFlushMs = INT64_MIN / 2;  // coarse monotonic ms of the last flush
     bool m_enabled = true;
