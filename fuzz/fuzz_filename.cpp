@@ -4,8 +4,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/Internet.h"
-#include "platform/Text.h"
+#include "platform/UrlFileName.h"
+#include "resources/Text.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string path(reinterpret_cast<const char*>(data), size);

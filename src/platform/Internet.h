@@ -83,7 +83,3 @@ public:
     virtual ~InternetClient() = default;
     virtual std::unique_ptr<CInternetSession> OpenSession(const std::string& agent) = 0;
 };
-
-// The file name of a URL path: the first 259 bytes scanned in CP932 (a double-byte character is
-// stepped over whole), everything after the last '/', '\\' or ':', cut to at most 255 bytes.
-std::string FileNameOfUrlPath(const std::string& urlPath);

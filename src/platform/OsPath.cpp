@@ -4,7 +4,7 @@
 #include <cstdlib>
 
 #include "platform/Exceptions.h"
-#include "platform/Text.h"
+#include "resources/Text.h"
 
 namespace ospath {
 

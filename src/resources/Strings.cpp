@@ -4,7 +4,7 @@
 #include <mutex>
 #include <stdexcept>
 
-#include "platform/Text.h"
+#include "resources/Text.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "transfer/UrlCredentials.h"
 
-#include "platform/Text.h"
+#include "resources/Text.h"
 
 std::optional<std::string> UrlWithoutCredentials(const std::string& url, bool keepUser) {
     if (!text::IsValidCp932(url)) return std::nullopt;

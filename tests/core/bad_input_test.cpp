@@ -9,7 +9,7 @@
 
 #include "lists_support.h"
 #include "platform/File.h"
-#include "platform/Text.h"
+#include "resources/Text.h"
 #include "resources/Resource.h"
 #include "resources/Strings.h"
 

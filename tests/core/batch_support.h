@@ -19,7 +19,7 @@
 #include "fake/TestText.h"
 #include "platform/Exceptions.h"
 #include "platform/Internet.h"
-#include "platform/Text.h"
+#include "resources/Text.h"
 #include "resources/Resource.h"
 #include "ui/PomvexDlg.h"
 

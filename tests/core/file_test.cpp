@@ -12,7 +12,7 @@
 
 #include "batch_support.h"
 #include "fake/TestText.h"
-#include "platform/Text.h"
+#include "resources/Text.h"
 
 namespace {
 

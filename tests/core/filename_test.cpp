@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "platform/Internet.h"
+#include "platform/UrlFileName.h"
 
 namespace {
 

@@ -1,6 +1,7 @@
 // CP932 conversions at the toolkit boundary: the vendor characters that strict Shift_JIS lacks,
 // half-width katakana, and the refusal of characters with no CP932 form.
-#include "platform/Text.h"
+#include "platform/TextInput.h"
+#include "resources/Text.h"
 
 #include <gtest/gtest.h>
 

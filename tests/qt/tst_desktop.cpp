@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "platform/Exceptions.h"
-#include "platform/Text.h"
+#include "resources/Text.h"
 #include "platform/qt/QtHost.h"
 #include "qt/QtTestSupport.h"
 #include "resources/Resource.h"

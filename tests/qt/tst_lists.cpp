@@ -21,7 +21,7 @@
 
 #include "fake/TestText.h"
 #include "platform/Internet.h"
-#include "platform/Text.h"
+#include "resources/Text.h"
 #include "platform/qt/QtHost.h"
 #include "qt/QtTestSupport.h"
 #include "resources/Resource.h"

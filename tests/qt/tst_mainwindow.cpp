@@ -18,7 +18,8 @@
 #include <vector>
 
 #include "platform/Exceptions.h"
-#include "platform/Text.h"
+#include "platform/TextInput.h"
+#include "resources/Text.h"
 #include "platform/qt/QtHost.h"
 #include "qt/QtTestSupport.h"
 #include "resources/Resource.h"

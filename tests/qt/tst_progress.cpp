@@ -18,7 +18,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/Text.h"
+#include "resources/Text.h"
 #include "platform/curl/CurlInternet.h"
 #include "platform/qt/QtHost.h"
 #include "resources/Resource.h"

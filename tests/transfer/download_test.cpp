@@ -8,7 +8,7 @@
 
 #include "fake/FakeHost.h"
 #include "fake/TestText.h"
-#include "platform/Text.h"
+#include "resources/Text.h"
 #include "platform/curl/CurlInternet.h"
 #include "resources/Resource.h"
 #include "transfer/LocalServers.h"

@@ -11,7 +11,8 @@
 #include <vector>
 
 #include "platform/File.h"
-#include "platform/Text.h"
+#include "platform/UrlFileName.h"
+#include "resources/Text.h"
 #include "platform/curl/CurlErrorText.h"
 #include "platform/curl/CurlValidator.h"
 

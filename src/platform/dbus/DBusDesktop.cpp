@@ -9,7 +9,7 @@
 #include <QStringList>
 #include <QVariantMap>
 
-#include "platform/Text.h"
+#include "resources/Text.h"
 
 namespace {
 

@@ -27,7 +27,7 @@
 
 #include "platform/Exceptions.h"
 #include "platform/OsPath.h"
-#include "platform/Text.h"
+#include "resources/Text.h"
 #include "platform/qt/BlockingPump.h"
 #include "platform/qt/InputGate.h"
 #include "platform/qt/QtDialogView.h"

@@ -9,7 +9,8 @@
 #include <ctime>
 #include <stdexcept>
 
-#include "platform/Text.h"
+#include "platform/TextInput.h"
+#include "resources/Text.h"
 
 namespace qthost {
 

@@ -1,12 +1,10 @@
-#include "platform/Text.h"
+#include "resources/Text.h"
 
 #include <iconv.h>
 
 #include <cerrno>
 #include <stdexcept>
 
-#include "platform/Exceptions.h"
-#include "resources/Strings.h"
 
 namespace text {
 
@@ -53,12 +51,6 @@ std::optional<std::string> Utf8ToCp932(std::string_view utf8) {
     std::string out;
     if (!Convert("CP932", "UTF-8", utf8, out)) return std::nullopt;
     return out;
-}
-
-std::string Utf8ToCp932OrThrow(std::string_view utf8) {
-    auto r = Utf8ToCp932(utf8);
-    if (!r) throw CTextException(Str(Sid::TextNotCp932));
-    return *r;
 }
 
 std::string Cp932ToUtf8(std::string_view cp932) {

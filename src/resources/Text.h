@@ -1,5 +1,6 @@
 // CP932 (Shift-JIS with the vendor extensions) conversions. Inside the program every text is
-// CP932 bytes; only the toolkit boundary converts.
+// CP932 bytes; only the toolkit boundary converts. Beside the string table, below the platform:
+// it depends on nothing of the program's own.
 #pragma once
 
 #include <optional>
@@ -11,9 +12,6 @@ namespace text {
 // UTF-8 -> CP932. Returns nullopt when a character has no CP932 form or the input is not
 // valid UTF-8; nothing is ever replaced silently.
 std::optional<std::string> Utf8ToCp932(std::string_view utf8);
-
-// Like Utf8ToCp932 but throws CTextException (message: IDS_TEXT_NOT_CP932) on failure.
-std::string Utf8ToCp932OrThrow(std::string_view utf8);
 
 // CP932 -> UTF-8. Bytes that are not valid CP932 are mapped one by one to U+FFFD so
 // that displaying never fails; callers that must round-trip bytes use IsValidCp932 first.

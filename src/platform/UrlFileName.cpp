@@ -1,8 +1,9 @@
+#include "platform/UrlFileName.h"
+
 #include <algorithm>
 #include <string>
 
-#include "platform/Internet.h"
-#include "platform/Text.h"
+#include "resources/Text.h"
 
 namespace {
 

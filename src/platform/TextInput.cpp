@@ -1,0 +1,15 @@
+#include "platform/TextInput.h"
+
+#include "platform/Exceptions.h"
+#include "resources/Strings.h"
+#include "resources/Text.h"
+
+namespace text {
+
+std::string Utf8ToCp932OrThrow(std::string_view utf8) {
+    auto r = Utf8ToCp932(utf8);
+    if (!r) throw CTextException(Str(Sid::TextNotCp932));
+    return *r;
+}
+
+}  // namespace text
