@@ -57,6 +57,7 @@ void CPomvexDlg::LoadJobTable() {
     ++m_nBatchSerial;
     m_nJobsStarted = 0;
     m_nJobsDone = 0;
+    m_jobOutcomes.fill(JobOutcome::None);
 }
 
 void CPomvexDlg::SaveLog() {

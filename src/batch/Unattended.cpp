@@ -1,7 +1,7 @@
 // What an unattended batch needs from the desktop: the machine stays awake while a timed start
 // waits or a batch runs, and the user learns the batch's tally when it ends by itself. The logic
-// decides when; the Desktop only holds, drops and shows. The tally is read from what the
-// transfers already log, so counting adds nothing to the log, the log file or any control.
+// decides when; the Desktop only holds, drops and shows. The tally is counted from the outcomes
+// the jobs leave (batch/RunJob.cpp), so it adds nothing to the log, the log file or any control.
 #include <string>
 
 #include "batch/BatchRules.h"
@@ -33,40 +33,6 @@ void CPomvexDlg::SyncSleepLock() {
     } catch (...) {
         // Only memory can run out here; the lock stays as it was and the batch goes on.
     }
-}
-
-void CPomvexDlg::RunJob(int index) {
-    const uint32_t serial = m_nBatchSerial;
-    const bool download = m_bDownloadMode != 0;
-    ++m_nJobsStarted;
-    struct OnStack {
-        int32_t& depth;
-        explicit OnStack(int32_t& d) : depth(d) { ++depth; }
-        ~OnStack() { --depth; }
-    } onStack{m_nTransfers};
-    // However the job ends (normally, by an error it logs, or on its way to the error wrapper),
-    // its URL is closed, so the watchdog may release the batch. A job that failed after the
-    // watchdog had already spent itself on it (a download longer than its period) gets a fresh
-    // one: a broken transfer never leaves the batch waiting for a button.
-    const uint32_t firingsAtStart = m_nWatchdogFirings;
-    struct JobEnd {
-        CPomvexDlg& dlg;
-        uint32_t firingsAtStart;
-        ~JobEnd() {
-            dlg.m_bIdle = 1;
-            if (dlg.m_bReady == 0 && dlg.m_nCursor != 0 && dlg.m_nWatchdogFirings != firingsAtStart)
-                dlg.m_host.SetTimer(TIMER_WATCHDOG, batch::kWatchdogMs);
-        }
-    } jobEnd{*this, firingsAtStart};
-    if (download)
-        DownloadItem(index);
-    else
-        CheckItem(index);
-    // A transfer's success line is the last thing it logs. A job of an earlier batch that a
-    // reload overtook while it copied belongs to no tally.
-    const std::string success =
-        download ? Str(Sid::LogDoneSeparator) + Str(Sid::LogDownloadDone) : Str(Sid::LogCheckDone);
-    if (serial == m_nBatchSerial && m_strLog.ends_with(success)) ++m_nJobsDone;
 }
 
 void CPomvexDlg::ReportBatchEnd(bool timeOver) {

@@ -9,7 +9,7 @@
 #include "transfer/TransferEnd.h"
 #include "ui/PomvexDlg.h"
 
-void CPomvexDlg::CheckItem(int index) {
+JobOutcome CPomvexDlg::CheckItem(int index) {
     const std::string url = m_strJobs[index];
 
     std::unique_ptr<CInternetSession> session = m_internet.OpenSession(Str(Sid::SessionAgent));
@@ -30,7 +30,7 @@ void CPomvexDlg::CheckItem(int index) {
     if (!file) {
         session->Close();
         m_strLog += Str(Sid::LogConnectFailed);
-        return;
+        return JobOutcome::OpenFailed;
     }
     m_bIdle = 0;
 
@@ -46,4 +46,5 @@ void CPomvexDlg::CheckItem(int index) {
     file->Close();
     session->Close();
     EndTransferNormally();
+    return JobOutcome::Done;
 }

@@ -35,7 +35,7 @@ std::string TargetPath(const std::string& folder, const std::string& name) {
 
 }  // namespace
 
-void CPomvexDlg::DownloadItem(int index) {
+JobOutcome CPomvexDlg::DownloadItem(int index) {
     // A copy: a schedule match served inside the copy loop may reload the job table.
     const std::string url = m_strJobs[index];
 
@@ -84,14 +84,14 @@ void CPomvexDlg::DownloadItem(int index) {
     if (httpError) {
         // An error page is not the resource the user asked for.
         refuse();
-        return;
+        return JobOutcome::Refused;
     }
     if (!file) {
         session->Close();
         m_strLog += Str(Sid::LogConnectFailed);
         display += Str(Sid::LogConnectFailed);
         m_host.SetDlgItemText(IDC_LOG, display);
-        return;
+        return JobOutcome::OpenFailed;
     }
     m_bIdle = 0;
 
@@ -115,7 +115,7 @@ void CPomvexDlg::DownloadItem(int index) {
     if (tooSmall(count)) {
         file->Close();
         refuse();
-        return;
+        return JobOutcome::Refused;
     }
 
     file->SeekToBegin();
@@ -144,7 +144,7 @@ void CPomvexDlg::DownloadItem(int index) {
         file->Close();
         session->Close();
         progress.DestroyWindow();
-        return;
+        return JobOutcome::CreateFailed;
     }
 
     // Marked before the first byte, so that even a killed program leaves a marked file.
@@ -215,7 +215,7 @@ void CPomvexDlg::DownloadItem(int index) {
         display += Str(Sid::LogIoFailed);
         m_host.SetDlgItemText(IDC_LOG, display);
         progress.DestroyWindow();
-        return;
+        return JobOutcome::FileError;
     } catch (...) {
         file->Close();
         endCopy(true);
@@ -234,7 +234,7 @@ void CPomvexDlg::DownloadItem(int index) {
         m_nBytesSinceSample = 0;
         m_host.SetDlgItemText(IDC_LOG, m_strLog);
         progress.DestroyWindow();
-        return;
+        return JobOutcome::Cancelled;
     }
 
     const std::string done = m_strClock + Str(Sid::LogDoneSeparator) + Str(Sid::LogDownloadDone);
@@ -247,4 +247,5 @@ void CPomvexDlg::DownloadItem(int index) {
     session->Close();
     EndTransferNormally();
     progress.DestroyWindow();
+    return JobOutcome::Done;
 }

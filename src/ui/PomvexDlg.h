@@ -15,6 +15,7 @@
 #include "platform/Desktop.h"
 #include "platform/Host.h"
 #include "platform/Internet.h"
+#include "transfer/JobOutcome.h"
 
 class CPomvexDlg : public HostEvents {
   public:
@@ -68,9 +69,11 @@ class CPomvexDlg : public HostEvents {
     // ---- Transfers (transfer/) ----
     // Virtual so that tests of the sequencer can stand in a transfer that keeps the same contract.
 
+    // Each returns how the job ended; an error that goes to the error wrapper leaves by throwing
+    // (the batch counts it as JobOutcome::Broken).
     // REQUIRES: 1 <= index <= 100 and m_strJobs[index] not empty.
-    virtual void DownloadItem(int index);
-    virtual void CheckItem(int index);
+    virtual JobOutcome DownloadItem(int index);
+    virtual JobOutcome CheckItem(int index);
 
     // ---- List editing (lists/) ----
 
@@ -98,7 +101,9 @@ class CPomvexDlg : public HostEvents {
     // Tally of the batch for its end-of-batch notification (nothing of it is shown or logged).
     uint32_t m_nBatchSerial = 0;  // counts job-table loads: tells a job of this batch apart
     int32_t m_nJobsStarted = 0;   // jobs this batch started
-    int32_t m_nJobsDone = 0;      // of those, jobs whose transfer logged its success line
+    int32_t m_nJobsDone = 0;      // of those, jobs that ended JobOutcome::Done
+    // How each job of this batch ended, by job-table slot; None until its job has ended.
+    std::array<JobOutcome, 102> m_jobOutcomes{};
     int32_t m_nTransfers = 0;     // transfers on the stack (nested ones included)
     // 1: a batch ended by itself and its notification waits for the transfer that outlived it.
     uint8_t m_bNoticePending = 0;

@@ -85,8 +85,8 @@ class BatchDlg : public CPomvexDlg {
   public:
     BatchDlg(FakeHost& host, InternetClient& internet) : CPomvexDlg(host, internet), m_fake(host) {}
 
-    void DownloadItem(int index) override { Run('D', index); }
-    void CheckItem(int index) override { Run('C', index); }
+    JobOutcome DownloadItem(int index) override { return Run('D', index); }
+    JobOutcome CheckItem(int index) override { return Run('C', index); }
 
     // Behaviour per URL text; a URL not listed ends normally at once.
     std::map<std::string, Behaviour> behaviours;
@@ -98,7 +98,7 @@ class BatchDlg : public CPomvexDlg {
     int depth = 0, maxDepth = 0;  // nesting of transfers
 
   private:
-    void Run(char kind, int index) {
+    JobOutcome Run(char kind, int index) {
         const std::string tag = std::string(1, kind) + std::to_string(index);
         calls.push_back(tag);
         ++depth;
@@ -113,7 +113,7 @@ class BatchDlg : public CPomvexDlg {
         const Behaviour b = it == behaviours.end() ? Behaviour{} : it->second;
         m_strLog += m_strClock + " [" + tag + " " + url + "]\r\n";
         if (b.busyMs) m_fake.Elapse(b.busyMs);
-        if (b.kind == Behaviour::ErrorBeforeOpen) return Fail(tag, b);
+        if (b.kind == Behaviour::ErrorBeforeOpen) return Fail(tag, b, JobOutcome::OpenFailed);
         m_bIdle = 0;
         if (b.blocks > 0) {
             m_host.SetTimer(TIMER_RATE, 3000);
@@ -133,21 +133,23 @@ class BatchDlg : public CPomvexDlg {
                     m_nCursor = 0;
                     m_bReady = 1;
                     m_bIdle = 1;
-                    return;
+                    return JobOutcome::Cancelled;
                 }
             }
             m_host.KillTimer(TIMER_RATE);
             m_nBytesSinceSample = 0;
         }
-        if (b.kind == Behaviour::ErrorAfterOpen) return Fail(tag, b);
+        if (b.kind == Behaviour::ErrorAfterOpen) return Fail(tag, b, JobOutcome::FileError);
         m_strLog += "[" + tag + " done]\r\n";
         m_bReady = 1;
         m_bIdle = 1;
+        return JobOutcome::Done;
     }
 
-    void Fail(const std::string& tag, const Behaviour& b) {
+    JobOutcome Fail(const std::string& tag, const Behaviour& b, JobOutcome logged) {
         if (b.throws) throw CInternetException(12029, "stand-in failure");
         m_strLog += "[" + tag + " failed]\r\n";
+        return logged;
     }
 
     FakeHost& m_fake;

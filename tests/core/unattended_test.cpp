@@ -16,36 +16,12 @@ namespace {
 
 using batch_test::Behaviour;
 
-// The stand-in transfer, ending each normal job with the real success line so that the tally
-// counts it as the real transfers would be counted.
-class TallyDlg : public batch_test::BatchDlg {
-  public:
-    using BatchDlg::BatchDlg;
-    void DownloadItem(int index) override {
-        const bool ok = Succeeds(index);
-        BatchDlg::DownloadItem(index);
-        if (ok) m_strLog += m_strClock + Str(Sid::LogDoneSeparator) + Str(Sid::LogDownloadDone);
-    }
-    void CheckItem(int index) override {
-        const bool ok = Succeeds(index);
-        const std::string url = m_strJobs[static_cast<size_t>(index)];
-        BatchDlg::CheckItem(index);
-        if (ok) m_strLog += url + Str(Sid::LogCheckDone);
-    }
-
-  private:
-    bool Succeeds(int index) const {
-        auto it = behaviours.find(m_strJobs[static_cast<size_t>(index)]);
-        return it == behaviours.end() || it->second.kind == Behaviour::Normal;
-    }
-};
-
 class Unattended : public batch_test::BatchTest {
   public:
     void SetUp() override {
         BatchTest::SetUp();
         host.Attach(nullptr);
-        dlg = std::make_unique<TallyDlg>(host, internet);
+        dlg = std::make_unique<batch_test::BatchDlg>(host, internet);
         dlg->SetDesktop(desktop);
         host.Attach(dlg.get());
         dlg->OnInitDialog();

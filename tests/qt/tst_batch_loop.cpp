@@ -26,7 +26,7 @@ class LoopLogic : public CPomvexDlg {
   public:
     using CPomvexDlg::CPomvexDlg;
 
-    void DownloadItem(int index) override {
+    JobOutcome DownloadItem(int index) override {
         clocks.push_back(m_strClock);
         m_strLog += m_strClock + " [D" + std::to_string(index) + " " +
                     m_strJobs[static_cast<size_t>(index)] + "]\r\n";
@@ -46,6 +46,7 @@ class LoopLogic : public CPomvexDlg {
         m_strLog += "[D" + std::to_string(index) + " done]\r\n";
         m_bReady = 1;
         m_bIdle = 1;
+        return JobOutcome::Done;
     }
 
     std::vector<std::string> clocks;  // the clock text at each job start

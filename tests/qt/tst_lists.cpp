@@ -35,10 +35,11 @@ namespace {
 class BatchLogic : public CPomvexDlg {
   public:
     using CPomvexDlg::CPomvexDlg;
-    void DownloadItem(int index) override {
+    JobOutcome DownloadItem(int index) override {
         started.push_back(index);
         m_bReady = 1;
         m_bIdle = 1;
+        return JobOutcome::Done;
     }
     std::vector<int> started;  // job indexes in the order the sequencer started them
 };

@@ -622,3 +622,53 @@ TEST_F(FaultMatrix, ThreeGibibytesToDevNullCountsPast32Bits) {
 }
 
 }  // namespace
+
+// One batch of every kind of job end, then a check batch: each job leaves its outcome for the
+// batch, and the end-of-batch tally counts only the jobs that ended done.
+TEST_F(FaultMatrix, EachJobLeavesHowItEnded) {
+    testsrv::WriteBytes(Servers().root / "small.bin", testsrv::Pattern(500, 3));
+    testsrv::WriteBytes(Servers().root / "taken.bin", testsrv::Pattern(3000, 4));
+    testsrv::WriteBytes(Servers().root / "full.bin", testsrv::Pattern(3000, 5));
+    const std::string nobody =
+        "http://127.0.0.1:" + std::to_string(testsrv::UnusedPort()) + "/a.bin";
+    struct Row {
+        const char* name;
+        std::string url;
+        JobOutcome want;
+    };
+    // Cancel ends the batch, so its row comes last.
+    const std::vector<Row> rows = {
+        {"done", GoodUrl(), JobOutcome::Done},
+        {"missing", Servers().Http("/status/404/1500"), JobOutcome::Refused},
+        {"1 KB or less", Servers().Http("/files/small.bin"), JobOutcome::Refused},
+        {"nothing listens", nobody, JobOutcome::OpenFailed},
+        {"a folder where the file goes", Servers().Http("/files/taken.bin"),
+         JobOutcome::CreateFailed},
+        {"full disk", Servers().Http("/files/full.bin"), JobOutcome::FileError},
+        {"cut off inside the body", Servers().Http("/close-mid/300000"), JobOutcome::Broken},
+        {"cancelled", Servers().Http("/endless/endless.bin"), JobOutcome::Cancelled},
+    };
+    std::filesystem::create_directory(Save() / "taken.bin");
+    std::filesystem::create_symlink("/dev/full", Save() / "full.bin");
+    int pumps = 0;
+    H().onPump = [&] {
+        if (H().texts[IDC_URL] == rows.back().url && !H().modeless.empty() && ++pumps == 200)
+            H().modeless.back()->PressCancel();
+    };
+    std::vector<std::string> urls;
+    for (const Row& r : rows) urls.push_back(r.url);
+    Start(urls);
+    ASSERT_TRUE(RunToEnd(2000000));
+    for (size_t i = 0; i < rows.size(); ++i)
+        EXPECT_EQ(static_cast<int>(m_dlg->m_jobOutcomes[i + 1]), static_cast<int>(rows[i].want))
+            << rows[i].name << " (" << rows[i].url << ")";
+    EXPECT_EQ(m_dlg->m_nJobsStarted, static_cast<int>(rows.size()));
+    EXPECT_EQ(m_dlg->m_nJobsDone, 1);
+
+    Start({GoodUrl(), nobody}, false);
+    ASSERT_TRUE(RunToEnd());
+    EXPECT_EQ(m_dlg->m_jobOutcomes[1], JobOutcome::Done) << "check of " << GoodUrl();
+    EXPECT_EQ(m_dlg->m_jobOutcomes[2], JobOutcome::OpenFailed) << "check of " << nobody;
+    EXPECT_EQ(m_dlg->m_jobOutcomes[3], JobOutcome::None) << "a slot no job reached";
+    EXPECT_EQ(m_dlg->m_nJobsDone, 1);
+}

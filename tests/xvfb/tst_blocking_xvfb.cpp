@@ -43,11 +43,15 @@ class WatchedLogic : public CPomvexDlg {
         bool inStep;
     };
 
-    void DownloadItem(int index) override {
-        Step([&] { CPomvexDlg::DownloadItem(index); });
+    JobOutcome DownloadItem(int index) override {
+        JobOutcome outcome = JobOutcome::None;
+        Step([&] { outcome = CPomvexDlg::DownloadItem(index); });
+        return outcome;
     }
-    void CheckItem(int index) override {
-        Step([&] { CPomvexDlg::CheckItem(index); });
+    JobOutcome CheckItem(int index) override {
+        JobOutcome outcome = JobOutcome::None;
+        Step([&] { outcome = CPomvexDlg::CheckItem(index); });
+        return outcome;
     }
     void OnTimerEvent(unsigned id) override {
         events.push_back({Clock::now(), true, id, inStep});
