@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/File.h"
+#include "platform/Lines.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string_view in(reinterpret_cast<const char*>(data), size);

@@ -1,6 +1,7 @@
 // The job table is read back from a staging file rather than split in memory, so a batch runs
 // exactly the lines a line reader finds on disk (and the file shows what the last batch loaded).
 #include "platform/File.h"
+#include "platform/Lines.h"
 #include "platform/Paths.h"
 #include "resources/Resource.h"
 #include "resources/Strings.h"

@@ -3,6 +3,7 @@
 
 #include "platform/Exceptions.h"
 #include "platform/File.h"
+#include "platform/Lines.h"
 #include "platform/Paths.h"
 #include "resources/Resource.h"
 #include "resources/Strings.h"

@@ -1,5 +1,7 @@
-// Failure kinds that travel from the platform to the general message-error handler.
-// Every description is CP932 bytes, ready for a message box.
+// Failure kinds that travel from the platform to the general message-error handler. Every
+// description is CP932 bytes, ready for a message box. A local file failure carries one cause of
+// the program's fixed table, derived here from errno for every caller alike, so that the same
+// system failure is always worded the same way.
 #pragma once
 
 #include <cstdint>
@@ -8,7 +10,7 @@
 
 // Base of every failure the error wrapper of CPomvexDlg reports.
 class CException : public std::exception {
-public:
+  public:
     // The text shown in the stop-icon box; empty means "no description", and the
     // wrapper then shows its fixed fallback text.
     virtual std::string GetErrorMessage() const = 0;
@@ -17,7 +19,7 @@ public:
 
 // A local file operation failed. Cause codes follow the program's fixed table (0..14).
 class CFileException : public CException {
-public:
+  public:
     enum Cause {
         none = 0,
         genericException = 1,
@@ -55,8 +57,9 @@ public:
 // The internet library failed. m_strText is the library's (or server's) own text in
 // CP932; empty means the fallback "ｱﾌﾟﾘｹｰｼｮﾝの内部ｴﾗｰです。".
 class CInternetException : public CException {
-public:
-    CInternetException(uint32_t code, std::string text) : m_dwError(code), m_strText(std::move(text)) {}
+  public:
+    CInternetException(uint32_t code, std::string text)
+        : m_dwError(code), m_strText(std::move(text)) {}
     std::string GetErrorMessage() const override;
 
     uint32_t m_dwError;
@@ -66,7 +69,7 @@ public:
 // Text typed by the user has a character with no CP932 form: the operation that needs
 // its bytes stops rather than replacing it.
 class CTextException : public CException {
-public:
+  public:
     explicit CTextException(std::string message) : m_strMessage(std::move(message)) {}
     std::string GetErrorMessage() const override { return m_strMessage; }
     std::string m_strMessage;

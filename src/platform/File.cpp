@@ -1,3 +1,6 @@
+// CFile and FileWriter over POSIX descriptors. An open reports its failure as the Windows file
+// calls the program was written against would word it (a missing folder is a bad path, not a
+// missing file); every later failure throws with the cause derived from errno in Exceptions.cpp.
 #include "platform/File.h"
 
 #include <fcntl.h>
@@ -6,69 +9,10 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 
+#include "platform/FileSystem.h"
 #include "platform/OsPath.h"
-#include "resources/Strings.h"
-
-// ---- CFileException ----
-
-int CFileException::OsErrorToCause(int err) {
-    switch (err) {
-        case 0:
-            return none;
-        case ENOENT:
-            return fileNotFound;
-        case ENOTDIR:
-        case ENAMETOOLONG:
-        case ELOOP:
-        case EINVAL:
-            return badPath;
-        case EMFILE:
-        case ENFILE:
-            return tooManyOpenFiles;
-        case EACCES:
-        case EPERM:
-        case EROFS:
-        case EISDIR:
-        case EEXIST:
-            return accessDenied;
-        case EBADF:
-            return invalidFile;
-        case ESPIPE:
-            return badSeek;
-        case EIO:
-        case ENXIO:
-        case ENODEV:
-            return hardIO;
-        case EBUSY:
-        case ETXTBSY:
-        case EWOULDBLOCK:
-            return sharingViolation;
-        case ENOLCK:
-        case EDEADLK:
-            return lockViolation;
-        case ENOSPC:
-        case EDQUOT:
-        case EFBIG:
-            return diskFull;
-        default:
-            return genericException;
-    }
-}
-
-CFileException CFileException::FromErrno(int err, const std::string& path) {
-    return CFileException(OsErrorToCause(err), path, err);
-}
-
-std::string CFileException::GetErrorMessage() const {
-    int cause = (m_cause >= none && m_cause <= endOfFile) ? m_cause : genericException;
-    const std::string& name = m_strFileName.empty() ? Str(Sid::Untitled) : m_strFileName;
-    return FormatStr(static_cast<Sid>(static_cast<int>(Sid::FileCause0) + cause), {name});
-}
-
-// ---- CFile ----
 
 namespace {
 
@@ -182,10 +126,7 @@ unsigned long long CFile::SeekToEnd() {
 }
 
 void CFile::Rename(const std::string& oldPath, const std::string& newPath) {
-    auto from = ospath::TryToSystemExpandingHome(oldPath),
-         to = ospath::TryToSystemExpandingHome(newPath);
-    if (!from || !to) throw CFileException(CFileException::badPath, oldPath, EINVAL);
-    if (::rename(from->c_str(), to->c_str()) != 0) throw CFileException::FromErrno(errno, oldPath);
+    RenameFile(oldPath, newPath);
 }
 
 unsigned long long CFile::GetLength() const {
@@ -222,79 +163,4 @@ void FileWriter::Flush() {
     size_t n = m_len;
     m_len = 0;
     m_file.Write(m_buf.get(), n);
-}
-
-// ---- LineReader ----
-
-int LineReader::Next() {
-    if (m_pos == m_len) {
-        m_len = m_file.Read(m_buf.data(), m_buf.size());
-        m_pos = 0;
-        if (m_len == 0) return -1;
-    }
-    return static_cast<unsigned char>(m_buf[m_pos++]);
-}
-
-bool LineReader::ReadString(std::string& line) {
-    line.clear();
-    int c = Next();
-    if (c < 0) return false;
-    for (; c >= 0; c = Next()) {
-        if (c == '\n') return true;
-        if (c == '\r') {
-            int after = Next();
-            if (after >= 0 && after != '\n') line.push_back(static_cast<char>(after));
-            return true;
-        }
-        line.push_back(static_cast<char>(c));
-    }
-    return true;
-}
-
-std::vector<std::string> SplitLines(std::string_view data) {
-    std::vector<std::string> lines;
-    size_t i = 0;
-    while (i < data.size()) {
-        std::string line;
-        while (i < data.size()) {
-            char c = data[i++];
-            if (c == '\n') break;
-            if (c == '\r') {
-                if (i < data.size()) {
-                    char after = data[i++];
-                    if (after != '\n') line.push_back(after);
-                }
-                break;
-            }
-            line.push_back(c);
-        }
-        lines.push_back(std::move(line));
-    }
-    return lines;
-}
-
-PathStatus StatusOfPath(const std::string& path) {
-    PathStatus status;
-    auto system = ospath::TryToSystemExpandingHome(path);
-    struct stat st {};
-    if (!system) {
-        status.kind = PathKind::other;
-    } else if (::lstat(system->c_str(), &st) != 0) {
-        status.kind = errno == ENOENT ? PathKind::missing : PathKind::other;
-    } else if (S_ISREG(st.st_mode)) {
-        status.kind = PathKind::regular;
-        status.size = static_cast<unsigned long long>(st.st_size);
-    } else {
-        status.kind = PathKind::other;
-    }
-    return status;
-}
-
-bool MakeDirectory(const std::string& path) {
-    auto system = ospath::TryToSystemExpandingHome(path);
-    return system && MakeDirectoryOnSystem(*system);
-}
-
-bool MakeDirectoryOnSystem(const std::string& systemPath) {
-    return ::mkdir(systemPath.c_str(), 0777) == 0;
 }

@@ -1,21 +1,24 @@
-// Local files, shaped like the framework's CFile/CArchive pair the program is written against.
-// Real POSIX implementation, used by the program and by the tests alike.
+// Local files, shaped like the framework's CFile/CArchive pair the program is written against:
+// opening a file by its CP932 name, reading and writing its bytes (raw, or through a buffered
+// writer), seeking and closing it. Every failure throws, or for an open reports, a
+// CFileException naming the file as the program named it. Real POSIX implementation, used by
+// the program and by the tests alike. Lines are read by Lines.h; questions about names (what a
+// path is, folders, renaming) are FileSystem.h's.
 #pragma once
 
 #include <cstddef>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "platform/Exceptions.h"
 
 // One open local file. Not copyable; closes itself on destruction (errors then ignored).
 class CFile {
-public:
+  public:
     enum OpenFlags : unsigned {
         modeRead = 0x0000,
         modeWrite = 0x0001,
-        modeCreate = 0x1000,  // create, or truncate an existing file
+        modeCreate = 0x1000,      // create, or truncate an existing file
         modeNoTruncate = 0x2000,  // with modeCreate: an existing file keeps its bytes
         shareExclusive = 0x0010,  // advisory flock(LOCK_EX|LOCK_NB); a held lock fails the open
     };
@@ -55,14 +58,13 @@ public:
     // Closes; a failing close (delayed write error) throws CFileException. Safe when not open.
     void Close();
 
-    // Gives the file `oldPath` the name `newPath` (both CP932 text), replacing a file of that
-    // name in one step. Throws CFileException naming oldPath.
+    // The framework's spelling of RenameFile (FileSystem.h), which holds the contract.
     static void Rename(const std::string& oldPath, const std::string& newPath);
 
     bool IsOpen() const { return m_fd >= 0; }
     const std::string& GetFilePath() const { return m_strPath; }
 
-private:
+  private:
     // Opens `system`; `path` is the CP932 text that errors and GetFilePath name.
     bool OpenAs(const std::string& system, const std::string& path, unsigned flags,
                 CFileException* error);
@@ -74,7 +76,7 @@ private:
 // allocated once: a copy loop that flushes every megabyte must not pay an allocation (and, for
 // large buffers, an mmap/munmap pair) per flush.
 class FileWriter {
-public:
+  public:
     // REQUIRES: file outlives the writer and is open for writing; bufferSize > 0.
     explicit FileWriter(CFile& file, size_t bufferSize = 4096)
         : m_file(file),
@@ -85,47 +87,9 @@ public:
     // Writes what is buffered. Throws CFileException.
     void Flush();
 
-private:
+  private:
     CFile& m_file;
     std::unique_ptr<char[]> m_buf;  // m_cap bytes, allocated once
     size_t m_cap;
     size_t m_len = 0;  // bytes buffered, from the start of m_buf
 };
-
-// Buffered reader over a CFile opened for reading, delivering lines by the program's line rule:
-// LF ends a line; CR ends a line and the byte after it is read too (dropped if LF, else kept as
-// the line's last byte); no length limit; a final unterminated line is delivered; an empty
-// remainder is not a line. Bytes are taken as they are.
-class LineReader {
-public:
-    // REQUIRES: file outlives the reader and is open for reading.
-    explicit LineReader(CFile& file, size_t bufferSize = 4096) : m_file(file), m_buf(bufferSize) {}
-    // Returns false only at end of data before any byte of a new line. Throws CFileException.
-    bool ReadString(std::string& line);
-
-private:
-    // Next byte, or -1 at end of data.
-    int Next();
-    CFile& m_file;
-    std::vector<char> m_buf;
-    size_t m_pos = 0, m_len = 0;
-};
-
-// The same line rule over bytes held in memory (used for in-memory checks and fuzzing).
-std::vector<std::string> SplitLines(std::string_view data);
-
-// What a path names, without following a final symbolic link (a link is `other`).
-enum class PathKind { missing, regular, other };
-struct PathStatus {
-    PathKind kind = PathKind::missing;
-    unsigned long long size = 0;  // bytes, for a regular file
-};
-// The status of `path` (CP932 text). A text that is not CP932, or a path that cannot be looked
-// at, is `other`: nothing may be decided about it. Never throws.
-PathStatus StatusOfPath(const std::string& path);
-
-// Creates one directory level (`path` CP932 text, "~" as in CFile::Open); the result is not looked
-// at by the program.
-bool MakeDirectory(const std::string& path);
-// The same for a name exactly as the system spells it.
-bool MakeDirectoryOnSystem(const std::string& systemPath);

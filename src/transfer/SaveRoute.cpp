@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "platform/FileMark.h"
+#include "platform/FileSystem.h"
 #include "transfer/UrlCredentials.h"
 
 namespace {

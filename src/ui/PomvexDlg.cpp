@@ -4,7 +4,7 @@
 #include <string>
 
 #include "platform/Exceptions.h"
-#include "platform/File.h"
+#include "platform/FileSystem.h"
 #include "platform/Paths.h"
 #include "resources/Resource.h"
 #include "resources/Strings.h"

@@ -12,6 +12,7 @@
 
 #include "batch_support.h"
 #include "fake/TestText.h"
+#include "platform/FileSystem.h"
 #include "resources/Text.h"
 
 namespace {

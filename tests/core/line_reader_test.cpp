@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "batch_support.h"
-#include "platform/File.h"
+#include "platform/Lines.h"
 
 namespace {
 

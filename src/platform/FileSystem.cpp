@@ -1,0 +1,44 @@
+// Name-level file-system calls. Each turns the CP932 name into the system's through ospath
+// first; a name with no system form is never guessed at: a query answers `other`, a change fails.
+#include "platform/FileSystem.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdio>
+
+#include "platform/Exceptions.h"
+#include "platform/OsPath.h"
+
+PathStatus StatusOfPath(const std::string& path) {
+    PathStatus status;
+    auto system = ospath::TryToSystemExpandingHome(path);
+    struct stat st {};
+    if (!system) {
+        status.kind = PathKind::other;
+    } else if (::lstat(system->c_str(), &st) != 0) {
+        status.kind = errno == ENOENT ? PathKind::missing : PathKind::other;
+    } else if (S_ISREG(st.st_mode)) {
+        status.kind = PathKind::regular;
+        status.size = static_cast<unsigned long long>(st.st_size);
+    } else {
+        status.kind = PathKind::other;
+    }
+    return status;
+}
+
+bool MakeDirectory(const std::string& path) {
+    auto system = ospath::TryToSystemExpandingHome(path);
+    return system && MakeDirectoryOnSystem(*system);
+}
+
+bool MakeDirectoryOnSystem(const std::string& systemPath) {
+    return ::mkdir(systemPath.c_str(), 0777) == 0;
+}
+
+void RenameFile(const std::string& oldPath, const std::string& newPath) {
+    auto from = ospath::TryToSystemExpandingHome(oldPath),
+         to = ospath::TryToSystemExpandingHome(newPath);
+    if (!from || !to) throw CFileException(CFileException::badPath, oldPath, EINVAL);
+    if (::rename(from->c_str(), to->c_str()) != 0) throw CFileException::FromErrno(errno, oldPath);
+}

@@ -1,0 +1,28 @@
+// Questions and changes about names in the file system rather than about an open file's bytes:
+// what a path names, making a folder, giving a file another name. Paths are CP932 text and reach
+// the system through ospath (a leading "~" the home folder), except where a function says it
+// takes a name exactly as the system spells it. None of these opens a file.
+#pragma once
+
+#include <string>
+
+// What a path names, without following a final symbolic link (a link is `other`).
+enum class PathKind { missing, regular, other };
+struct PathStatus {
+    PathKind kind = PathKind::missing;
+    unsigned long long size = 0;  // bytes, for a regular file
+};
+// The status of `path` (CP932 text). A text that is not CP932, or a path that cannot be looked
+// at, is `other`: nothing may be decided about it. Never throws.
+PathStatus StatusOfPath(const std::string& path);
+
+// Creates one directory level (`path` CP932 text, "~" as in CFile::Open); the result is not looked
+// at by the program.
+bool MakeDirectory(const std::string& path);
+// The same for a name exactly as the system spells it.
+bool MakeDirectoryOnSystem(const std::string& systemPath);
+
+// Gives the file `oldPath` the name `newPath` (both CP932 text), replacing a file of that
+// name in one step. A text that is not CP932 fails as a bad path. Throws CFileException naming
+// oldPath.
+void RenameFile(const std::string& oldPath, const std::string& newPath);
