@@ -6,7 +6,7 @@ set -euo pipefail
 # "group: packages" per entry; a bare package name is a group of its own.
 PACKAGES=(
   "build tools: cmake g++ make pkg-config ccache"
-  "Qt and curl: qt6-base-dev qt6-base-dev-tools libqt6svg6 libcurl4-openssl-dev ca-certificates"
+  "Qt and curl: qt6-base-dev qt6-base-dev-tools libqt6svg6 libcurl4-openssl-dev ca-certificates libxcb1-dev"
   "test frameworks: libgtest-dev"
   "Japanese fonts: fonts-ipafont-gothic fonts-noto-cjk"
   "X display: xvfb xauth xdotool x11-utils imagemagick"

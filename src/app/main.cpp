@@ -4,8 +4,10 @@
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
+#include <cstdio>
 #include <memory>
 
+#include "app/DisplayCheck.h"
 #include "platform/curl/CurlInternet.h"
 #include "platform/dbus/DBusDesktop.h"
 #include "platform/qt/BlockingPump.h"
@@ -14,6 +16,10 @@
 #include "ui/PomvexDlg.h"
 
 int main(int argc, char** argv) {
+    if (const std::string why = app::WhyNoDisplay(argc, argv); !why.empty()) {
+        std::fprintf(stderr, "%s\n", why.c_str());
+        return 1;
+    }
     QApplication app(argc, argv);
     // Texts are converted explicitly at the toolkit boundary; nothing may depend on the
     // user's locale (number formats, the C library's multibyte conversions).

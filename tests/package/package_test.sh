@@ -67,6 +67,9 @@ for f in "${required[@]}"; do
 done
 
 out=$(appstreamcli validate --no-net "$root$metainfo" 2>&1) || fail "appstreamcli validate" "$out" "success"
+# Offline, appstreamcli fails on every address it cannot reach; the project has no public home
+# yet, so the file names none (and validation never needs the network).
+out=$(grep -n 'https\?://' "$root$metainfo") && fail "addresses in the AppStream file" "$out" "none"
 out=$(desktop-file-validate "$root/usr/share/applications/pomvex.desktop" 2>&1)
 [ -z "$out" ] || fail "desktop-file-validate" "$out" "no message"
 for page in man1/pomvex.1.gz ja/man1/pomvex.1.gz; do

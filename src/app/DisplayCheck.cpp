@@ -1,0 +1,63 @@
+#include "app/DisplayCheck.h"
+
+#include <sys/stat.h>
+#include <xcb/xcb.h>
+
+#include <cstdlib>
+#include <string_view>
+
+namespace app {
+
+namespace {
+
+const char* Env(const char* name) {
+    const char* v = std::getenv(name);
+    return v && *v ? v : nullptr;
+}
+
+// The platform asked for on the command line or in the environment; empty for Qt's default.
+std::string_view AskedPlatform(int argc, char** argv) {
+    for (int i = 1; i + 1 < argc; ++i)
+        if (std::string_view(argv[i]) == "-platform") return argv[i + 1];
+    const char* env = Env("QT_QPA_PLATFORM");
+    return env ? env : "";
+}
+
+bool XServerAnswers() {
+    if (!Env("DISPLAY")) return false;
+    xcb_connection_t* c = xcb_connect(nullptr, nullptr);
+    const bool ok = xcb_connection_has_error(c) == 0;
+    xcb_disconnect(c);
+    return ok;
+}
+
+bool WaylandSocketExists() {
+    const char* name = Env("WAYLAND_DISPLAY");
+    if (!name) return false;
+    std::string path = name;
+    if (path.front() != '/') {
+        const char* runtime = Env("XDG_RUNTIME_DIR");
+        if (!runtime) return false;
+        path = std::string(runtime) + "/" + path;
+    }
+    struct stat st {};
+    return stat(path.c_str(), &st) == 0 && S_ISSOCK(st.st_mode);
+}
+
+}  // namespace
+
+std::string WhyNoDisplay(int argc, char** argv) {
+    const std::string_view asked = AskedPlatform(argc, argv);
+    // A platform list or plugin options ("xcb:...", "wayland;xcb") start with the plugin's name.
+    const bool windowSystem =
+        asked.empty() || asked.starts_with("xcb") || asked.starts_with("wayland");
+    if (!windowSystem || XServerAnswers() || WaylandSocketExists()) return {};
+    return "pomvex: 画面に接続できないため起動できません (DISPLAY も WAYLAND_DISPLAY "
+           "も使えません)。"
+           "デスクトップから起動するか、xvfb-run -a pomvex で起動してください。 / "
+           "pomvex: cannot start: no display to show its window on (neither DISPLAY nor "
+           "WAYLAND_DISPLAY can be reached); start it from a desktop session, or headless "
+           "with: xvfb-run -a pomvex";
+}
+
+}  // namespace app
