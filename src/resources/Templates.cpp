@@ -30,8 +30,12 @@ constexpr ControlTemplate kMain[] = {
     {IDC_HOUR, Kind::ComboDropDown, "", 192, 25, 23, 224, VScroll | TabStop},
     {IDC_MINUTE, Kind::ComboDropDown, "", 222, 25, 23, 130, VScroll | TabStop},
     {IDC_DURATION, Kind::ComboDropDown, "", 305, 25, 23, 65, VScroll | TabStop},
-    {IDC_CLOCK, Kind::Edit, "", 14, 25, 64, 12, ReadOnly | Border},
-    {IDC_LOG, Kind::MultiEdit, "", 14, 141, 329, 97, ReadOnly | Border | VScroll | HScroll | AutoHScroll | AutoVScroll},
+    // The clock's Latin digits are wider in the stand-in face than in the face the layout was
+    // measured in, while the dialog units (from the A..z average) are right for everything else.
+    {IDC_CLOCK, Kind::Edit, "", 14, 25, 64, 12, ReadOnly | Border | FitText,
+     "00月00日\u3000 00:00:00"},
+    {IDC_LOG, Kind::MultiEdit, "", 14, 141, 329, 97,
+     ReadOnly | Border | VScroll | HScroll | AutoHScroll | AutoVScroll | KeepsEnter},
     {IDC_CHECK_LIST, Kind::PushButton, "リストチェック", 207, 257, 41, 14, TabStop},
     {IDC_STATE, Kind::Edit, "", 120, 257, 72, 14, ReadOnly | Border | CenterText},
     {IDC_ABORT, Kind::PushButton, "中止", 321, 241, 21, 12, TabStop},
@@ -65,12 +69,15 @@ constexpr ControlTemplate kSerial[] = {
 };
 
 constexpr DialogTemplate kTemplates[] = {
-    {IDD_MAIN, "Pomvex", 359, 281, SysMenu | MinimizeBox | ModalFrame | HasMenu, kDialogFont, 9, kMain},
+    {IDD_MAIN, "Pomvex", 359, 281, SysMenu | MinimizeBox | ModalFrame | HasMenu, kDialogFont, 9,
+     kMain},
     {IDD_ABOUTBOX, "Pomvexのﾊﾞｰｼﾞｮﾝ情報", 235, 55, SysMenu | ModalFrame, kDialogFont, 9, kAbout},
     {IDD_PROGRESS, "Pomvex", 187, 73, SysMenu | ModalFrame, kDialogFont, 9, kProgress},
     {IDD_SERIAL, "連番編集", 358, 65, SysMenu | ModalFrame, kDialogFont, 9, kSerial},
 };
 
+// One menu item a line, the way the menu reads.
+// clang-format off
 constexpr MenuTemplate kDownloadMenu[] = {
     {"スタート", ID_DOWNLOAD_START, {}},
     {"タイマー", ID_DOWNLOAD_TIMER, {}},
@@ -99,6 +106,7 @@ constexpr MenuTemplate kMainMenu[] = {
     {"ツール", 0, kToolMenu},
     {"ヘルプ", 0, kHelpMenu},
 };
+// clang-format on
 
 }  // namespace
 
@@ -108,4 +116,6 @@ const DialogTemplate* FindTemplate(int id) {
     return nullptr;
 }
 
-std::span<const MenuTemplate> MainMenu() { return kMainMenu; }
+std::span<const MenuTemplate> MainMenu() {
+    return kMainMenu;
+}

@@ -8,12 +8,12 @@
 inline constexpr int IDC_STATIC = -1;
 
 enum class Kind {
-    Static,        // label
-    StaticIcon,    // the program icon
-    Edit,          // single-line edit
-    MultiEdit,     // multi-line edit
+    Static,      // label
+    StaticIcon,  // the program icon
+    Edit,        // single-line edit
+    MultiEdit,   // multi-line edit
     PushButton,
-    ComboDropDown, // editable field plus list; h is the height with the list dropped down
+    ComboDropDown,  // editable field plus list; h is the height with the list dropped down
     ProgressBar,
 };
 
@@ -25,21 +25,29 @@ enum CtlFlags : unsigned {
     HScroll = 1u << 4,
     AutoHScroll = 1u << 5,
     AutoVScroll = 1u << 6,
-    DefPush = 1u << 7,        // default push button
-    CenterV = 1u << 8,        // text vertically centred
-    CenterText = 1u << 9,     // text centred horizontally
-    RightText = 1u << 10,     // text right-aligned
-    NoPrefix = 1u << 11,      // '&' shown as it stands
-    WantReturn = 1u << 12,    // Enter inserts a line break
-    Smooth = 1u << 13,        // smooth progress bar
+    DefPush = 1u << 7,      // default push button
+    CenterV = 1u << 8,      // text vertically centred
+    CenterText = 1u << 9,   // text centred horizontally
+    RightText = 1u << 10,   // text right-aligned
+    NoPrefix = 1u << 11,    // '&' shown as it stands
+    WantReturn = 1u << 12,  // Enter inserts a line break
+    Smooth = 1u << 13,      // smooth progress bar
+    // An edit whose `widest` text would not fit in its box with the dialog font: the box keeps
+    // its rectangle, its text gets a horizontally narrowed face, just enough for `widest`.
+    FitText = 1u << 14,
+    // Enter stays in the control: it presses no default button and gives no OK. (An editable box
+    // with WantReturn takes it as a line break; a read-only one does nothing with it.)
+    KeepsEnter = 1u << 15,
 };
 
 struct ControlTemplate {
-    int id;            // IDC_STATIC for none
+    int id;  // IDC_STATIC for none
     Kind kind;
     const char* text;  // UTF-8
     int x, y, w, h;    // dialog units
     unsigned flags;
+    // With FitText: the widest text the box will show (UTF-8); each '0' stands for any digit.
+    const char* widest = nullptr;
 };
 
 enum DlgStyle : unsigned {
@@ -63,8 +71,8 @@ struct DialogTemplate {
 const DialogTemplate* FindTemplate(int id);
 
 struct MenuTemplate {
-    const char* text;  // UTF-8; nullptr = separator
-    int command;       // 0 for a submenu or separator
+    const char* text;                     // UTF-8; nullptr = separator
+    int command;                          // 0 for a submenu or separator
     std::span<const MenuTemplate> items;  // submenu items
 };
 

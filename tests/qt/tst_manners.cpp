@@ -9,6 +9,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFileDialog>
+#include <QFileSystemModel>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -25,13 +26,13 @@
 #include <memory>
 #include <string>
 
-#include "resources/Text.h"
 #include "platform/curl/CurlInternet.h"
 #include "platform/qt/QtHost.h"
 #include "qt/QtTestSupport.h"
 #include "resources/Resource.h"
 #include "resources/Strings.h"
 #include "resources/Templates.h"
+#include "resources/Text.h"
 #include "transfer/LocalServers.h"
 #include "ui/ProgressDlg.h"
 
@@ -444,7 +445,8 @@ class TestManners : public QObject {
         QFETCH(QString, name);
         auto host = makeShownHost(m_noInternet);
         QVERIFY(host);
-        QString shown;
+        QString shown, label;
+        QStringList patterns;
         host->onModalShown = [&](QDialog& d) {
             auto* edit = d.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
             auto* types = d.findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
@@ -458,12 +460,17 @@ class TestManners : public QObject {
             emit types->activated(0);
             emit types->textActivated(types->itemText(0));
             shown = edit->text();
+            label = types->currentText();
+            if (auto* model = d.findChild<QFileSystemModel*>()) patterns = model->nameFilters();
             KeyTo(&d, Qt::Key_Return);
             if (d.isVisible()) d.reject();  // so that the test goes on
         };
         std::string chosen;
         QVERIFY(host->FileDialog(false, m_save / "Pomvex.txt", chosen));
         QCOMPARE(shown, name);
+        // The classic label, yet every name is listed, also one without a dot.
+        QCOMPARE(label, QString::fromUtf8("全ﾌｧｲﾙ (*.*)"));
+        QCOMPARE(patterns, QStringList{QStringLiteral("*")});
         QCOMPARE(QString::fromStdString(chosen),
                  QString::fromStdString(m_save / name.toStdString()));
     }

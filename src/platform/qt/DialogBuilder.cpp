@@ -1,15 +1,21 @@
 #include "platform/qt/DialogBuilder.h"
 
 #include <QComboBox>
+#include <QEvent>
 #include <QFontMetrics>
+#include <QFontMetricsF>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QString>
+#include <QStyle>
 #include <algorithm>
+
+#include "platform/qt/QtSupport.h"
 
 // The icons are compiled into this static library; nothing references its resource table, so
 // the linker would drop it unless it is registered by hand (outside any namespace).
@@ -73,6 +79,42 @@ Qt::Alignment TextAlignment(unsigned flags) {
     if (flags & RightText) h = Qt::AlignRight;
     return h | ((flags & CenterV) ? Qt::AlignVCenter : Qt::AlignTop);
 }
+
+// FitText: the face is narrowed, never the box moved or resized, so the layout stays the
+// template's. Every '0' of `widest` becomes the face's widest digit.
+void FitTextToWidth(QLineEdit* box, const char* widest) {
+    QFont font = box->font();
+    const QFontMetricsF plain(font);
+    QChar digit = u'0';
+    for (char16_t d = u'1'; d <= u'9'; ++d)
+        if (plain.horizontalAdvance(QChar(d)) > plain.horizontalAdvance(digit)) digit = d;
+    QString sample = QString::fromUtf8(widest);
+    sample.replace(u'0', digit);
+    // The line edit's text area: inside the frame and its fixed 2-pixel side margins, with one
+    // pixel for the cursor.
+    const int frame =
+        box->hasFrame() ? box->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, box) : 0;
+    const qreal room = box->width() - 2 * frame - 2 * 2 - 1;
+    for (int stretch = 100; stretch >= 70; --stretch) {
+        font.setStretch(stretch);
+        if (QFontMetricsF(font).horizontalAdvance(sample) <= room) break;
+    }
+    if (font.stretch() != 100) box->setFont(font);
+}
+
+// KeepsEnter: the key ends here, before it could reach the window's Enter handling (a read-only
+// box would pass it on to its parent).
+class KeepEnter : public QObject {
+  public:
+    explicit KeepEnter(QWidget* control) : QObject(control) { control->installEventFilter(this); }
+
+  protected:
+    bool eventFilter(QObject* /*watched*/, QEvent* e) override {
+        if (e->type() != QEvent::KeyPress || !IsEnter(static_cast<QKeyEvent*>(e))) return false;
+        e->accept();
+        return true;
+    }
+};
 
 QWidget* Make(const ControlTemplate& c, QWidget* client, const DialogUnits& units) {
     const QString text = QString::fromUtf8(c.text);
@@ -164,6 +206,9 @@ std::vector<BuiltControl> BuildControls(const DialogTemplate& t, QWidget* client
     for (const ControlTemplate& c : t.controls) {
         QWidget* w = Make(c, client, units);
         w->setGeometry(units.ControlRect(c));
+        auto* edit = qobject_cast<QLineEdit*>(w);
+        if ((c.flags & FitText) && edit && c.widest) FitTextToWidth(edit, c.widest);
+        if (c.flags & KeepsEnter) new KeepEnter(w);  // owned by w
         if (c.id != IDC_STATIC) w->setObjectName(QStringLiteral("ctl%1").arg(c.id));
         if (c.flags & TabStop) {
             if (previousTab) QWidget::setTabOrder(previousTab, w);

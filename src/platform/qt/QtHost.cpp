@@ -4,20 +4,12 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
-#include <QFile>
-#include <QFileDialog>
 #include <QFileInfo>
-#include <QFileSystemModel>
-#include <QFontMetricsF>
 #include <QKeyEvent>
-#include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPointer>
-#include <QProxyStyle>
 #include <QPushButton>
-#include <QShortcut>
-#include <QStyle>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -25,17 +17,14 @@
 #include <ctime>
 #include <stdexcept>
 
-#include "platform/Exceptions.h"
-#include "platform/OsPath.h"
-#include "resources/Text.h"
 #include "platform/qt/BlockingPump.h"
-#include "platform/qt/InputGate.h"
+#include "platform/qt/FileChooser.h"
+#include "platform/qt/MenuBar.h"
 #include "platform/qt/QtDialogView.h"
 #include "platform/qt/QtSupport.h"
 #include "platform/qt/SelectOnFocus.h"
 #include "platform/qt/TemplateDialog.h"
 #include "resources/Resource.h"
-#include "resources/Strings.h"
 
 namespace {
 
@@ -44,45 +33,6 @@ namespace {
 // monotonic clock (a memory read, a quarter of steady_clock's cost) whose tick (4 ms on this
 // kind of kernel) makes the real interval: the event loop is still served every few ms.
 constexpr int64_t kMinPumpIntervalMs = 2;
-// Texts of modeless views that change after every block reach the widgets (and so the screen)
-// at most this often: 25 repaints a second read as continuous, 500 only burn the copy's CPU.
-constexpr int64_t kViewRefreshMs = 40;
-
-// Lets a tap of Alt put the menu bar into keyboard mode (first menu highlighted, arrows move,
-// Down opens), as on most Linux desktops; Qt's own default style leaves Alt alone.
-class AltNavigationStyle : public QProxyStyle {
-  public:
-    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
-                  QStyleHintReturn* ret) const override {
-        if (hint == SH_MenuBar_AltKeyNavigation) return 1;
-        return QProxyStyle::styleHint(hint, option, widget, ret);
-    }
-};
-
-// The clock's text ("12月07日　 05:37:12") is wider in the dialog font than its box: Latin digits
-// of the stand-in face are wider than in the face the layout was drawn with, while the dialog
-// units (from the A..z average) are right for everything else. The box keeps its template
-// rectangle; its text gets a horizontally narrowed face, just enough for the widest clock text.
-void FitClockText(QLineEdit* clock) {
-    QFont font = clock->font();
-    const QFontMetricsF plain(font);
-    QChar widest = u'0';
-    for (char16_t d = u'1'; d <= u'9'; ++d)
-        if (plain.horizontalAdvance(QChar(d)) > plain.horizontalAdvance(widest)) widest = d;
-    QString sample = QStringLiteral("00月00日\u3000 00:00:00");
-    sample.replace(u'0', widest);
-    // The line edit's text area: inside the frame and its fixed 2-pixel side margins, with one
-    // pixel for the cursor.
-    const int frame = clock->hasFrame() ? clock->style()->pixelMetric(QStyle::PM_DefaultFrameWidth,
-                                                                      nullptr, clock)
-                                        : 0;
-    const qreal room = clock->width() - 2 * frame - 2 * 2 - 1;
-    for (int stretch = 100; stretch >= 70; --stretch) {
-        font.setStretch(stretch);
-        if (QFontMetricsF(font).horizontalAdvance(sample) <= room) break;
-    }
-    if (font.stretch() != 100) clock->setFont(font);
-}
 
 }  // namespace
 
@@ -97,28 +47,6 @@ QtHost::QtHost(LogicFactory makeLogic, QWidget* parent)
     setWindowTitle(QString::fromUtf8(t.caption));
     setWindowIcon(ProgramIcon());
     setSizeGripEnabled(false);
-    m_gate = new InputGate(this);
-    // A click into a disabled window brings the window that stands over it forward, with a
-    // beep, as the desktop does for a window that waits for its dialog.
-    m_gate->onRefusedClick = [this](QWidget* refused) {
-        QWidget* top = LastActivePopup();
-        if (top == refused || !top->isVisible()) return;
-        QApplication::beep();
-        top->raise();
-        top->activateWindow();
-    };
-    // Switching to a disabled window (the task switcher, a click on its task-bar entry) brings
-    // up the window it waits for, with the keyboard, as the desktop does for a window that owns
-    // an open dialog; otherwise the keys would go to a window that refuses them.
-    m_gate->onActivated = [this](QWidget* refused) {
-        QWidget* top = LastActivePopup();
-        if (top == refused || !top->isVisible()) return;
-        QTimer::singleShot(0, top, [top] { top->activateWindow(); });
-    };
-    m_flushTimer = new QTimer(this);
-    m_flushTimer->setSingleShot(true);
-    m_flushTimer->setTimerType(Qt::PreciseTimer);
-    connect(m_flushTimer, &QTimer::timeout, this, &QtHost::FlushViews);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -139,8 +67,9 @@ QtHost::QtHost(LogicFactory makeLogic, QWidget* parent)
                     [this, id] { logic().OnCommand(id, false); });
         }
     }
-    BuildMenu();
-    if (auto* clock = qobject_cast<QLineEdit*>(control(IDC_CLOCK))) FitClockText(clock);
+    FillMenuBar(
+        *m_menuBar, *this, [this](int command) { logic().OnCommand(command, true); },
+        [this] { return m_enabled; });
     SelectOnFocus::Install(m_client);
 
     m_logic = makeLogic(*this);
@@ -150,40 +79,7 @@ QtHost::QtHost(LogicFactory makeLogic, QWidget* parent)
 
 QtHost::~QtHost() {
     // Views outliving the window keep a null dialog (QPointer); just forget them.
-    m_views.clear();
-}
-
-void QtHost::BuildMenu() {
-    std::function<void(QMenu*, std::span<const MenuTemplate>)> fill =
-        [&](QMenu* menu, std::span<const MenuTemplate> items) {
-            for (const MenuTemplate& m : items) {
-                if (!m.text) {
-                    menu->addSeparator();
-                } else if (!m.items.empty()) {
-                    fill(menu->addMenu(QString::fromUtf8(m.text)), m.items);
-                } else {
-                    int command = m.command;
-                    QAction* a = menu->addAction(QString::fromUtf8(m.text));
-                    connect(a, &QAction::triggered, this,
-                            [this, command] { logic().OnCommand(command, true); });
-                }
-            }
-        };
-    for (const MenuTemplate& top : MainMenu())
-        fill(m_menuBar->addMenu(QString::fromUtf8(top.text)), top.items);
-
-    // The menu texts carry no mnemonics, so the keyboard reaches the menu bar the desktop way:
-    // F10 opens the first menu, a tap of Alt highlights it; the arrow keys move on from there.
-    auto* style = new AltNavigationStyle;
-    style->setParent(this);  // a later child than the menu bar: it outlives its user
-    m_menuBar->setStyle(style);
-    auto* f10 = new QShortcut(QKeySequence(Qt::Key_F10), this);
-    connect(f10, &QShortcut::activated, this, &QtHost::OpenMenuBar);
-}
-
-void QtHost::OpenMenuBar() {
-    if (!m_enabled || m_menuBar->actions().isEmpty()) return;
-    m_menuBar->setActiveAction(m_menuBar->actions().first());
+    m_views.Clear();
 }
 
 QWidget* QtHost::control(int id) const {
@@ -203,14 +99,11 @@ void QtHost::keyPressEvent(QKeyEvent* e) {
         return;
     }
     if (IsEnter(e)) {
-        QWidget* focus = focusWidget();
-        if (auto* button = qobject_cast<QPushButton*>(focus)) {
+        // A control that keeps Enter (its template says so) never lets it come this far.
+        if (auto* button = qobject_cast<QPushButton*>(focusWidget())) {
             if (button->isEnabled()) button->click();
             return;
         }
-        QWidget* log = control(IDC_LOG);
-        if (log && focus && (focus == log || log->isAncestorOf(focus)))
-            return;  // the log takes no Enter
         // Everything else that lets Enter through gives the OK command.
         if (logic().OnOKCommand()) accept();
         return;
@@ -281,87 +174,51 @@ void QtHost::EnableWindow(bool enable) {
 
 // ---- timers ----
 
-QTimer* QtHost::ArmTimer(unsigned id, int periodMs) {
-    auto* timer = new QTimer(this);
-    // A coarse timer of 20 s or more is rounded to whole seconds, and shorter ones may be off
-    // by 5 %; the watchdog, the schedule check and the deadline must keep their period.
-    timer->setTimerType(Qt::PreciseTimer);
-    timer->setInterval(periodMs);
-    connect(timer, &QTimer::timeout, this, [this, id, timer] { OnTimerFired(id, timer); });
-    timer->start();
-    return timer;
-}
-
 void QtHost::SetTimer(unsigned id, uint32_t elapseMs) {
     int period = static_cast<int>(std::min<uint32_t>(elapseMs, 0x7FFFFFFF));
     if (timerPeriodForTest) period = timerPeriodForTest(id, period);
-    KillTimer(id);
-    m_timers[id] = ArmTimer(id, period);
+    if (blockingPump) blockingPump->Forget(id);
+    m_timers.Start(id, period);
 }
 
 void QtHost::KillTimer(unsigned id) {
-    auto it = m_timers.find(id);
     if (blockingPump) blockingPump->Forget(id);
-    if (it == m_timers.end()) return;
-    it->second->stop();
-    it->second->deleteLater();  // may be the timer whose handler is running right now
-    m_timers.erase(it);
+    m_timers.Kill(id);
 }
 
-void QtHost::OnTimerFired(unsigned id, QTimer* fired) {
-    auto it = m_timers.find(id);
-    if (it == m_timers.end() || it->second != fired) return;  // killed or replaced meanwhile
-    // Qt never re-enters a timer's own handler, but the program wants the Win32 behaviour: the
-    // tick fires again inside the download the tick started. So a fresh timer takes over the
-    // id before the logic runs.
-    int period = fired->interval();
-    fired->stop();
-    fired->deleteLater();
-    it->second = ArmTimer(id, period);
+void QtHost::OnTimerFired(unsigned id) {
     if (blockingPump && blockingPump->Defer(id)) return;  // fires once after the blocked step
     logic().OnTimerEvent(id);
 }
 
-// ---- message loop ----
+// ---- message loop and modeless views ----
 
 void QtHost::PumpMessages() {
     if (CoarseNowMs() - m_lastPumpMs < kMinPumpIntervalMs) return;
-    // Stored view texts are applied by the flush timer inside this pass once they are due.
+    // Stored view texts are applied by the refresh timer inside this pass once they are due.
     QCoreApplication::processEvents(QEventLoop::AllEvents);
     m_lastPumpMs = CoarseNowMs();
 }
 
 void QtHost::RegisterView(QtDialogView* view) {
-    m_views.push_back(view);
+    m_views.Register(view);
 }
 
 void QtHost::UnregisterView(QtDialogView* view) {
-    m_views.erase(std::remove(m_views.begin(), m_views.end(), view), m_views.end());
-    auto it = m_disabledOwners.find(view);
-    if (it == m_disabledOwners.end()) return;
-    if (it->second) m_gate->SetEnabled(it->second, true);
-    m_disabledOwners.erase(it);
+    m_views.Unregister(view);
+    m_popups.Release(view);
 }
 
 QWidget* QtHost::LastActivePopup() const {
-    for (auto it = m_popups.rbegin(); it != m_popups.rend(); ++it)
-        if (*it && (*it)->isVisible()) return it->data();
-    return const_cast<QtHost*>(this);
+    return m_popups.Top();
 }
 
 void QtHost::FlushViews() {
-    m_flushTimer->stop();
-    m_lastFlushMs = CoarseNowMs();
-    for (QtDialogView* v : m_views) v->Flush();
+    m_views.Flush();
 }
 
 void QtHost::ScheduleFlush() {
-    if (m_flushTimer->isActive()) return;
-    // A text after a quiet spell shows at the next pass of the event loop; a stream of them
-    // (a status line per block) is shown kViewRefreshMs after the last flush.
-    int64_t since = CoarseNowMs() - m_lastFlushMs;
-    m_flushTimer->start(
-        static_cast<int>(std::clamp<int64_t>(kViewRefreshMs - since, 0, kViewRefreshMs)));
+    m_views.Schedule();
 }
 
 // ---- boxes and dialogs ----
@@ -374,15 +231,7 @@ int QtHost::RunModal(QDialog& dialog) {
         });
     }
     FlushViews();
-    QPointer<QWidget> active = QApplication::activeWindow();
-    m_popups.emplace_back(&dialog);
-    const int result = dialog.exec();
-    std::erase_if(m_popups, [&dialog](const QPointer<QWidget>& p) { return !p || p == &dialog; });
-    // The window the box stood over takes the activation back, and with it the control that
-    // had the focus (Qt keeps a window's focus widget across a deactivation).
-    QWidget* now = QApplication::activeWindow();
-    if (active && active->isVisible() && (!now || now == &dialog)) active->activateWindow();
-    return result;
+    return m_popups.Exec(dialog);
 }
 
 int QtHost::ShowMessageBox(QWidget* owner, const std::string& text, unsigned type) {
@@ -413,50 +262,8 @@ bool QtHost::Guarded(const std::function<void()>& fn) {
 }
 
 bool QtHost::FileDialog(bool open, const std::string& initialPath, std::string& chosenPath) {
-    QFileDialog dlg(this);
-    dlg.setOption(QFileDialog::DontUseNativeDialog);  // a modal loop of ours: timers go on
-    dlg.setFont(DialogFont());
-    dlg.setAcceptMode(open ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave);
-    dlg.setFileMode(open ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
-    // The label keeps the classic "*.*", but on this file system that pattern would hide every
-    // name without a dot; the model underneath gets "*". Set before the initial name, which a
-    // save dialog would otherwise rewrite to the filter's suffix.
-    dlg.setNameFilter(ToQ(Str(Sid::FileFilterAll)));
-    auto matchAll = [&dlg] {
-        if (auto* model = dlg.findChild<QFileSystemModel*>())
-            model->setNameFilters({QStringLiteral("*")});
-    };
-    matchAll();
-    connect(&dlg, &QFileDialog::filterSelected, &dlg, matchAll);
-    // Choosing a filter in a save dialog gives the typed name the filter's suffix ("Pomvex.txt"
-    // becomes "Pomvex.*" with the one filter "*.*"). The name is the user's: that step goes;
-    // the model's patterns are kept by matchAll above.
-    if (auto* types = dlg.findChild<QComboBox*>(QStringLiteral("fileTypeCombo")))
-        QObject::disconnect(types, SIGNAL(activated(int)), &dlg, SLOT(_q_useNameFilter(int)));
-
-    // Names cross to and from the file system through the one boundary (ospath), never as
-    // toolkit text.
-    QFileInfo initial(initialPath.empty() ? QString()
-                                          : QFile::decodeName(QByteArray::fromStdString(
-                                                ospath::ToSystem(initialPath))));
-    if (!initialPath.empty()) {
-        if (initial.isDir()) {
-            dlg.setDirectory(initial.absoluteFilePath());
-        } else {
-            dlg.setDirectory(initial.absolutePath());
-            dlg.selectFile(initial.fileName());
-        }
-    }
-    if (RunModal(dlg) != QDialog::Accepted) return false;
-    QStringList files = dlg.selectedFiles();
-    if (files.isEmpty()) return false;
-    QByteArray system = QFile::encodeName(files.first());
-    auto chosen = ospath::FromSystem(system.toStdString());
-    if (!chosen)
-        throw CTextException(
-            FormatStr(Sid::ChosenNameNotShowable, {ospath::Displayable(system.toStdString())}));
-    chosenPath = std::move(*chosen);
-    return true;
+    return ChooseFile(this, open, initialPath, chosenPath,
+                      [this](QDialog& dialog) { return RunModal(dialog); });
 }
 
 int QtHost::DoModal(int templateId, DialogHandler& handler) {
@@ -470,21 +277,16 @@ int QtHost::DoModal(int templateId, DialogHandler& handler) {
 std::unique_ptr<DialogView> QtHost::CreateModeless(int templateId, DialogHandler& handler) {
     const DialogTemplate* t = FindTemplate(templateId);
     if (!t) return nullptr;
-    // Over a box that is open now, not under it: the box's modal loop would block a window
-    // outside it, so the new window is its child and the box is disabled meanwhile.
-    std::erase_if(m_popups, [](const QPointer<QWidget>& p) { return !p; });
-    QWidget* owner = LastActivePopup();
+    // Over a box that is open now, not under it (see PopupStack).
+    QWidget* owner = m_popups.Top();
     auto* dlg = new TemplateDialog(*t, handler, *this, /*modeless=*/true, owner);
     auto view = std::make_unique<QtDialogView>(*this, dlg, /*owning=*/true);
-    if (owner != this && m_gate->IsEnabled(owner)) {
-        m_gate->SetEnabled(owner, false);
-        m_disabledOwners[view.get()] = owner;
-    }
+    m_popups.DisableOwner(view.get(), owner);
     handler.OnInitDialog(*view);
     view->Flush();
     // At the owner's client origin (below the menu bar of the main window).
     dlg->move((owner == this ? m_client : owner)->mapToGlobal(QPoint(0, 0)));
-    m_popups.emplace_back(dlg);
+    m_popups.Push(dlg);
     dlg->show();
     dlg->activateWindow();
     return view;

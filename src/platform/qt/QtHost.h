@@ -3,24 +3,23 @@
 #pragma once
 
 #include <QDialog>
-#include <QPointer>
-#include <chrono>
 #include <functional>
 #include <map>
 #include <memory>
-#include <vector>
 
 #include "platform/Host.h"
 #include "platform/qt/DialogBuilder.h"
+#include "platform/qt/InputGate.h"
+#include "platform/qt/PopupStack.h"
+#include "platform/qt/TimerTable.h"
+#include "platform/qt/ViewRefresh.h"
 
 class QMenuBar;
-class QTimer;
 
 namespace qthost {
 class QtDialogView;
 class BlockingPump;
-class InputGate;
-}
+}  // namespace qthost
 
 class QtHost : public QDialog, public Host {
     Q_OBJECT
@@ -108,24 +107,18 @@ class QtHost : public QDialog, public Host {
     void closeEvent(QCloseEvent* e) override;
 
   private:
-    void BuildMenu();
-    void OpenMenuBar();
-    void OnTimerFired(unsigned id, QTimer* fired);
-    QTimer* ArmTimer(unsigned id, int periodMs);
+    // A firing of the logic's timer `id`, its successor already armed.
+    void OnTimerFired(unsigned id);
 
     qthost::DialogUnits m_units;
-    QMenuBar* m_menuBar = nullptr;               // owned by this window
-    QWidget* m_client = nullptr;                 // owned by this window; parent of every control
-    std::map<int, QWidget*> m_controls;          // children of m_client
-    std::map<unsigned, QTimer*> m_timers;        // children of this window, one per running id
-    std::vector<qthost::QtDialogView*> m_views;  // live modeless views, not owned
-    // Owners that CreateModeless disabled, by view; enabled again when the view goes.
-    std::map<qthost::QtDialogView*, QPointer<QWidget>> m_disabledOwners;
-    // Open modal dialogs and modeless windows in the order they opened; not owned.
-    std::vector<QPointer<QWidget>> m_popups;
-    qthost::InputGate* m_gate = nullptr;    // child of this window
-    QTimer* m_flushTimer = nullptr;         // child of this window; applies the views' stored texts
-    int64_t m_lastFlushMs = INT64_MIN / 2;  // coarse monotonic ms of the last flush
+    QMenuBar* m_menuBar = nullptr;       // owned by this window
+    QWidget* m_client = nullptr;         // owned by this window; parent of every control
+    std::map<int, QWidget*> m_controls;  // children of m_client
+    qthost::InputGate* m_gate{new qthost::InputGate(this)};  // child of this window
+    qthost::PopupStack m_popups{*this, *m_gate};             // the pop-ups over this window
+    qthost::ViewRefresh m_views{*this};                      // the modeless views' stored texts
+    // The logic's timers, children of this window.
+    qthost::TimerTable m_timers{*this, [this](unsigned id) { OnTimerFired(id); }};
     bool m_enabled = true;
     int64_t m_lastPumpMs = INT64_MIN / 2;  // coarse monotonic ms at the end of the last pump
     std::unique_ptr<HostEvents>
