@@ -7,6 +7,7 @@
 
 #include "platform/Exceptions.h"
 #include "platform/curl/CurlInternet.h"
+#include "platform/curl/CurlUrl.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static CurlInternetClient client;  // initialises libcurl once

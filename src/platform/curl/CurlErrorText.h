@@ -1,7 +1,10 @@
-// The text an error box shows for a libcurl failure: the program's own Japanese wording for the
-// errors a user meets, with libcurl's English text after it in brackets so that a report can
-// still be searched for; any other error keeps the English text alone.
+// Every text this layer words for a failure, in one place: the error box's wording of libcurl
+// errors (the program's own Japanese for the errors a user meets, with libcurl's English text
+// after it in brackets so that a report can still be searched for; any other error keeps the
+// English text alone), and the exceptions the layer throws with their English texts.
 #pragma once
+
+#include <curl/curl.h>
 
 #include <string>
 
@@ -15,5 +18,31 @@ struct ErrorDetail {
 
 // `code` is a CURLcode; `english` is libcurl's text (ASCII, so already CP932). Returns CP932.
 std::string ErrorBoxText(int code, const ErrorDetail& detail, const std::string& english);
+
+// The exceptions. Each throws CInternetException with the code and text named; curl's texts are
+// ASCII, which is already CP932.
+
+// A failed transfer: the error buffer's text, else curl's text for the code, worded by
+// ErrorBoxText; an HTTP status of 400 or more throws INTERNET_ERROR_HTTP_STATUS instead. `easy`
+// (may be null) tells the details that choose the wording of the box.
+[[noreturn]] void ThrowCurl(CURLcode code, const char* errorBuffer, CURL* easy);
+// curl's own text for `code`, unworded: failures of the library itself (no memory, no handle).
+[[noreturn]] void ThrowLibrary(CURLcode code);
+// A failure of the multi interface, as CURLE_FAILED_INIT.
+[[noreturn]] void ThrowMulti(CURLMcode code);
+// A URL text that curl's parser refused, as CURLE_URL_MALFORMAT.
+[[noreturn]] void ThrowUrl(CURLUcode code);
+// A URL text that is not CP932, as CURLE_URL_MALFORMAT.
+[[noreturn]] void ThrowUrlNotCp932();
+// A scheme this layer does not fetch (`scheme` as curl split it).
+[[noreturn]] void ThrowUnsupportedScheme(const std::string& scheme);
+// A read of a file that was closed.
+[[noreturn]] void ThrowClosed();
+// A rewind whose second fetch does not start where the first did.
+[[noreturn]] void ThrowResourceChanged();
+// An open answered with a final HTTP status outside 2xx that curl let by.
+[[noreturn]] void ThrowOtherStatus(long status);
+// No byte for `stallTimeoutMs` during an open or a read, worded as a timeout.
+[[noreturn]] void ThrowStalled(long stallTimeoutMs);
 
 }  // namespace curlnet

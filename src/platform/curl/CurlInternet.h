@@ -1,6 +1,8 @@
-// The internet client over libcurl: http, https, ftp and gopher through the multi interface as
-// a pull reader (curl is driven only while the reader's buffer is empty, so memory stays flat
-// whatever the size of the resource); file: URLs are read straight from disk.
+// The internet client over libcurl and its sessions: http, https, ftp and gopher through the
+// multi interface as a pull reader (curl is driven only while the reader's buffer is empty, so
+// memory stays flat whatever the size of the resource); file: URLs are read straight from disk.
+// A session splits the URL text (CurlUrl), chooses the reader (CurlUrlFile, LocalUrlFile) and
+// turns a stored validator into the plan of a continued download (CurlResumeCheck).
 #pragma once
 
 #include <functional>
@@ -8,8 +10,6 @@
 #include <string>
 
 #include "platform/Internet.h"
-
-struct Curl_URL;  // curl's parsed URL (CURLU)
 
 class CurlInternetClient : public InternetClient {
   public:
@@ -43,26 +43,5 @@ struct Limits {
 };
 // The limits used by files opened from now on. Not thread-safe (the program has one thread).
 Limits& CurrentLimits();
-
-// What opening a URL takes from its text, before any connection is made.
-struct UrlParts {
-    UrlParts() = default;
-    UrlParts(UrlParts&& o) noexcept
-        : scheme(std::move(o.scheme)),
-          fileName(std::move(o.fileName)),
-          localPath(std::move(o.localPath)),
-          url(o.url) {
-        o.url = nullptr;
-    }
-    UrlParts& operator=(UrlParts&&) = delete;
-    ~UrlParts();
-    std::string scheme;       // lower case, as curl hands it out
-    std::string fileName;     // FileNameOfUrlPath of the path with its query
-    std::string localPath;    // file: only, percent-decoded: the system's bytes of the name
-    Curl_URL* url = nullptr;  // owned: the parsed URL handed to the transfer
-};
-// Canonicalises and splits `text`; touches no network. Throws CInternetException when the text
-// is not a URL.
-UrlParts SplitUrl(const std::string& text);
 
 }  // namespace curlnet

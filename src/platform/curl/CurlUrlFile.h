@@ -1,0 +1,97 @@
+// The pull reader over libcurl's push callbacks: a URL fetched through the multi interface, whose
+// Read takes bytes from a buffer that curl's write callback fills. curl is driven only while that
+// buffer has nothing unread, and a full buffer pauses the transfer, so memory stays flat whatever
+// the size of the resource. Until the first rewind the bytes from byte 0 are kept, so that the
+// rewind after the first block costs no second fetch. What a resumed transfer may append is
+// decided by its ResumeCheck.
+#pragma once
+
+#include <curl/curl.h>
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/Internet.h"
+#include "platform/curl/CurlInternet.h"
+#include "platform/curl/CurlResumeCheck.h"
+#include "platform/curl/CurlUrl.h"
+
+namespace curlnet {
+
+class CurlUrlFile : public CInternetFile {
+  public:
+    using WaitHook = CurlInternetClient::WaitHook;
+
+    // Starts the transfer with the limits in force and waits until it is open; a plan with an
+    // offset asks for the rest first and falls back to the whole resource. Throws
+    // CInternetException.
+    CurlUrlFile(const std::string& agent, UrlPtr url, Protocol protocol, std::string fileName,
+                WaitHook waitHook, ResumePlan plan);
+    ~CurlUrlFile() override;
+
+    size_t Read(void* buf, size_t n) override;
+    // While every byte from the start is still in the buffer, hands it out again; otherwise
+    // fetches again from the start offset, and throws CInternetException when the data no
+    // longer starts there.
+    void SeekToBegin() override;
+    // The unread bytes in the buffer.
+    uint32_t QueryDataAvailable() override;
+    std::string GetFileName() const override { return m_strFileName; }
+    int64_t GetStartOffset() const override { return m_startOffset; }
+    std::string GetValidator() const override { return m_check.Validator(); }
+    void Close() override { Stop(); }
+
+  private:
+    using Clock = std::chrono::steady_clock;
+
+    // Creates the handles and runs the transfer until it is open. With `fromOffset`, asks for
+    // the bytes from the plan's offset on, and returns false (handles closed) when the answer
+    // cannot continue the partial copy; the whole resource is to be fetched then.
+    // m_check.DataStart() tells where the data of the open transfer starts.
+    bool Start(bool fromOffset);
+    void Stop();
+    // Drops the bytes already handed out.
+    void Discard();
+    // One step of the transfer: resume it if paused, let curl work, and wait for the socket
+    // when that produced nothing. Throws CInternetException after a stall.
+    void Drive();
+    void CollectDone();
+
+    static size_t WriteCallback(char* data, size_t size, size_t count, void* self);
+    size_t OnData(const char* data, size_t n);
+    static size_t HeaderCallback(char* data, size_t size, size_t count, void* self);
+    size_t OnHeader(const char* data, size_t n);
+
+    std::string m_strAgent;
+    UrlPtr m_url;  // owned; the easy handle reads it
+    bool m_bHttp, m_bFtp;
+    std::string m_strFileName;
+    Limits m_limits;
+    WaitHook m_waitHook;           // may be empty
+    Clock::time_point m_lastHook;  // end of the last call of m_waitHook
+    ResumeCheck m_check;           // the easy handle holds its address (FTP)
+    int64_t m_startOffset = 0;     // DataStart() of the first open; fixed for the file's life
+
+    // The open transfer.
+    CURL* m_easy = nullptr;           // owned; null once closed
+    CURLM* m_multi = nullptr;         // owned; null once closed
+    curl_slist* m_headers = nullptr;  // owned; the request headers the easy handle sends
+    char m_errorBuffer[CURL_ERROR_SIZE] = {};
+    bool m_bOpen = false, m_bDone = false, m_bPaused = false;
+    long m_nOtherStatus = 0;  // HTTP: the final status, when it was not 2xx and curl let it by
+    CURLcode m_result = CURLE_OK;
+    Clock::time_point m_lastProgress;
+    uint64_t m_nEvents = 0;  // header lines and data chunks received so far
+
+    // Received bytes; [m_pos, size) are unread. Until the first rewind the bytes from byte 0
+    // stay too, so that the rewind costs nothing.
+    std::vector<char> m_buf;
+    size_t m_pos = 0;
+    bool m_bKeepPrefix = true;
+    bool m_bDiscarded = false;  // some byte from the start is no longer in m_buf
+};
+
+}  // namespace curlnet
