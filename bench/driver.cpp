@@ -3,8 +3,12 @@
 // progress window. Prints one line of figures for the benchmark and the memory guard.
 //
 // Usage: pomvex_bench_driver URL SAVE_DIR [--cancel-after-ms N]
-// Output: ok=1 wall_s=.. cpu_s=.. maxrss_kb=.. bytes=.. pumps_served=.. max_gap_ms=..
+// Output: ok=1 wall_s=.. copy_s=.. cpu_s=.. maxrss_kb=.. bytes=.. pumps_served=.. max_gap_ms=..
 //         status_changes=.. max_status_gap_ms=.. [cancel_ms=..]
+//
+// wall_s is the whole download (open, first block, copy, close); copy_s the copy phase alone,
+// from the moment the progress window is shown (the file is open, the target created) until
+// the download returns: what a user watches the window copy, and what compares with a `cp`.
 //
 // A 5 ms probe timer of the event loop watches the download from the outside, as a user would:
 // pumps_served counts its firings during the copy and max_gap_ms is the longest time between two
@@ -18,6 +22,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QElapsedTimer>
+#include <QEvent>
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
@@ -85,6 +90,26 @@ struct Watch {
     }
 };
 
+// Notes when the progress window is first shown: the start of the copy phase.
+class ShowWatch : public QObject {
+  public:
+    ShowWatch(QWidget* mainWindow, const QElapsedTimer& clock)
+        : m_mainWindow(mainWindow), m_clock(clock) {}
+    qint64 shownAt = -1;  // ms on the clock; -1 until then
+
+  protected:
+    bool eventFilter(QObject* o, QEvent* e) override {
+        if (shownAt < 0 && e->type() == QEvent::Show && o != m_mainWindow &&
+            qobject_cast<QDialog*>(o))
+            shownAt = m_clock.elapsed();
+        return false;
+    }
+
+  private:
+    QWidget* m_mainWindow;
+    const QElapsedTimer& m_clock;
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -115,12 +140,16 @@ int main(int argc, char** argv) {
     dlg.m_bDownloadMode = 1;
     dlg.LoadJobTable();
 
+    ShowWatch shown(&host, watch.clock);
+    app.installEventFilter(&shown);
     auto t0 = std::chrono::steady_clock::now();
     watch.clock.start();
     probe.start();
     dlg.OnTimerEvent(TIMER_TICK);  // starts job 1 and runs it to its end
     qint64 returnedAt = watch.clock.elapsed();
     probe.stop();
+    app.removeEventFilter(&shown);
+    const double copy = shown.shownAt < 0 ? -1 : (returnedAt - shown.shownAt) / 1000.0;
     double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
     if (watch.statusSince >= 0)
         watch.maxStatusGap = std::max(watch.maxStatusGap, returnedAt - watch.statusSince);
@@ -138,9 +167,9 @@ int main(int argc, char** argv) {
     long long bytes = ::stat(target.c_str(), &st) == 0 ? static_cast<long long>(st.st_size) : -1;
 
     std::printf(
-        "ok=%d wall_s=%.3f cpu_s=%.3f maxrss_kb=%ld bytes=%lld pumps_served=%d max_gap_ms=%lld "
-        "status_changes=%d max_status_gap_ms=%lld",
-        ok ? 1 : 0, wall, cpu, ru.ru_maxrss, bytes, watch.served,
+        "ok=%d wall_s=%.3f copy_s=%.3f cpu_s=%.3f maxrss_kb=%ld bytes=%lld pumps_served=%d "
+        "max_gap_ms=%lld status_changes=%d max_status_gap_ms=%lld",
+        ok ? 1 : 0, wall, copy, cpu, ru.ru_maxrss, bytes, watch.served,
         static_cast<long long>(watch.maxGap), watch.statusChanges,
         static_cast<long long>(watch.maxStatusGap));
     if (cancelAfterMs >= 0)

@@ -1,18 +1,24 @@
 #!/usr/bin/env python3
-"""Throughput benchmark: the program's download path against `curl -s -o`, side by side.
+"""Throughput benchmark: the program's download path against `curl -s -o` and `cp`, side by side.
 
 Starts nginx (Debian nginx-light; sendfile on) on 127.0.0.1 with its own config in a temporary
-folder, creates the test files, and times, alternately, `curl -s -o FILE` and the driver that
-runs the real program code (Qt host offscreen, CPomvexDlg, LoadJobTable, the tick that runs the
-download with its progress window). Prints, per size, the medians of wall time, CPU time and
-peak memory for both, and the median of the per-pair ratios; a 2 KiB row shows the fixed
-start-up cost of each process (for the driver: QApplication, fonts, the main window).
+folder, creates the test files, and times, in turn, `curl -s -o FILE`, the driver that runs the
+real program code (Qt host offscreen, CPomvexDlg, LoadJobTable, the tick that runs the download
+with its progress window) and `cp` of the same file from the page cache. Prints, per size, the
+medians of wall time, CPU time and peak memory of each, and the median of the per-round ratios
+of the driver to curl; a 2 KiB row shows the fixed start-up cost of each process (for the
+driver: QApplication, fonts, the main window).
+
+Whole processes are not what a user watches: a second table sets the copy phase alone (the
+driver's copy_s, from the progress window's appearance to the end of the download) against the
+`cp` and the curl of the same round, as medians of the per-round ratios. `cp` of a file in the
+page cache is the limit for a copy to disk.
 
 Wall time is taken around the child process, CPU time (user + system) from its rusage (wait4),
 peak RSS from /usr/bin/time. Before every timed run the page cache is synced, so that writeback of the
-previous run's file does not land in the next one. The order inside a pair alternates.
+previous run's file does not land in the next one. The order of the three rotates every round.
 
-Usage: bench/run.py BUILD_DIR [--sizes 256,1024] [--pairs 5]
+Usage: bench/run.py BUILD_DIR [--sizes 256,1024] [--pairs 5]   (--pairs: rounds per size)
 """
 import argparse
 import datetime
@@ -152,6 +158,7 @@ def main():
     if not os.access(driver, os.X_OK):
         sys.exit(f"no driver at {driver}: cmake --build {args.build} --target pomvex_bench_driver")
     curl = shutil.which("curl") or sys.exit("curl not found")
+    cp = shutil.which("cp") or sys.exit("cp not found")
     if not os.access("/usr/bin/time", os.X_OK):
         sys.exit("/usr/bin/time not found: apt-get install time")
 
@@ -172,13 +179,14 @@ def main():
         print(f"# Pomvex download benchmark, {datetime.datetime.now().isoformat(timespec='seconds')}")
         print(f"# machine: nproc {nproc}, {cpu_model()}, Linux {platform.release()}, "
               f"load average {os.getloadavg()[0]:.2f} at start")
-        print(f"# server: nginx on 127.0.0.1, sendfile on; {args.pairs} alternating pairs per size")
+        print(f"# server: nginx on 127.0.0.1, sendfile on; {args.pairs} rounds per size, "
+              "the order rotating")
         print()
         print("| size | tool | wall s (median) | CPU s (median) | peak RSS MiB (median) "
-              "| wall ratio (median of pairs) | CPU ratio (median of pairs) |")
+              "| wall ratio to curl (median of rounds) | CPU ratio to curl (median of rounds) |")
         print("|---|---|---|---|---|---|---|")
         sys.stdout.flush()
-        peaks, notes = {}, []
+        peaks, notes, copy_rows = {}, [], []
         for label, size in cases:
             name = f"f{size}.bin"
             source = os.path.join(www, name)
@@ -187,14 +195,15 @@ def main():
             target = os.path.join(out, name)
             curl_cmd = [curl, "-s", "-o", target, url]
             prog_cmd = [driver, url, out + "/"]
+            cp_cmd = [cp, source, target]
             # One untimed run of each warms the page cache and the binaries.
-            for cmd in (curl_cmd, prog_cmd):
+            for cmd in (curl_cmd, prog_cmd, cp_cmd):
                 timed(cmd, env, work)
                 os.remove(target)
-            curl_runs, prog_runs, figs = [], [], []
+            curl_runs, prog_runs, cp_runs, figs = [], [], [], []
             for i in range(args.pairs):
-                order = ((curl_runs, curl_cmd), (prog_runs, prog_cmd))
-                for runs, cmd in (order if i % 2 == 0 else order[::-1]):
+                order = ((curl_runs, curl_cmd), (prog_runs, prog_cmd), (cp_runs, cp_cmd))
+                for runs, cmd in order[i % 3:] + order[:i % 3]:
                     r = timed(cmd, env, work)
                     runs.append(r)
                     if cmd is prog_cmd:
@@ -211,7 +220,14 @@ def main():
             cpu_ratio = statistics.median(p[1] / max(c[1], 1e-3) for c, p in zip(curl_runs, prog_runs))
             print(fmt_row(label, "curl -s -o", curl_runs))
             print(fmt_row(label, "pomvex driver", prog_runs, (f"{wall_ratio:.2f}", f"{cpu_ratio:.2f}")))
+            print(fmt_row(label, "cp (page cache)", cp_runs))
             sys.stdout.flush()
+            copies = [f["copy_s"] for f in figs]
+            copy_rows.append(
+                f"| {label} | {statistics.median(r[0] for r in cp_runs):.3f} | "
+                f"{statistics.median(copies):.3f} | "
+                f"{statistics.median(c / p[0] for c, p in zip(copies, cp_runs)):.2f} | "
+                f"{statistics.median(c / k[0] for c, k in zip(copies, curl_runs)):.2f} |")
             peaks[label] = statistics.median(r[2] for r in prog_runs)
             notes.append(
                 f"{label}: download alone (driver's clock, without start-up) "
@@ -233,6 +249,12 @@ def main():
                 notes.append(f"{label}: cancel clicked 100 ms into the copy ended it after "
                              f"{statistics.median(took)} ms (median), {max(took)} ms at most")
             os.remove(source)
+        print()
+        print("| size | cp wall s (median) | copy phase s (median) | copy phase / cp "
+              "(median of rounds) | copy phase / curl -s -o (median of rounds) |")
+        print("|---|---|---|---|---|")
+        for row in copy_rows[1:]:  # a 2 KiB download has no copy phase worth the name
+            print(row)
         print()
         for n in notes:
             print(f"# {n}")

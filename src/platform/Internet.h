@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 
 #include "platform/Exceptions.h"
@@ -16,10 +17,18 @@ inline constexpr uint32_t INTERNET_ERROR_HTTP_STATUS = 40000;
 
 // One opened URL. Owned by the caller of OpenURL; must not outlive its session.
 class CInternetFile {
-public:
+  public:
     virtual ~CInternetFile() = default;
     // Reads up to n bytes into buf; returns the count, 0 at the end of the data.
     virtual size_t Read(void* buf, size_t n) = 0;
+    // Reads up to n bytes like Read, without copying them where the file has them in a buffer
+    // of its own: the view points into that buffer, else into `scratch`. Empty at the end of the
+    // data. The view is valid until the next call of any member of this file (and while
+    // `scratch` lives); read it before then, never keep it. Throws as Read.
+    // REQUIRES: scratch has room for n bytes.
+    virtual std::span<const char> ReadView(char* scratch, size_t n) {
+        return {scratch, Read(scratch, n)};
+    }
     // The next Read starts again at byte 0.
     virtual void SeekToBegin() = 0;
     // Bytes the next Read can hand over at once, without waiting; 0 on failure. For a file:
@@ -47,7 +56,7 @@ struct ResumeFrom {
 
 // An internet session ("My Session"). Owned by the transfer for one call.
 class CInternetSession {
-public:
+  public:
     virtual ~CInternetSession() = default;
     // Opens `url` (CP932 bytes, as the job table holds it). Returns when the response headers
     // have arrived (HTTP) or the data has begun (FTP). A status of 400 or above is an open
@@ -79,7 +88,7 @@ public:
 // Makes sessions; the program holds one for its life. Opening a session may throw
 // CInternetException.
 class InternetClient {
-public:
+  public:
     virtual ~InternetClient() = default;
     virtual std::unique_ptr<CInternetSession> OpenSession(const std::string& agent) = 0;
 };

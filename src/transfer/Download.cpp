@@ -186,9 +186,11 @@ JobOutcome CPomvexDlg::DownloadItem(int index) {
     bool cancelled = false;
     try {
         for (;;) {
-            count = file->Read(block, kBlockSize);
+            // A view into the reader's own buffer: the block's one copy is into the writer's.
+            const auto view = file->ReadView(block, kBlockSize);
+            count = view.size();
             if (count == 0) break;
-            writer.Write(block, count);
+            writer.Write(view.data(), count);
             total += static_cast<int64_t>(count);
             m_nBytesSinceSample += static_cast<int64_t>(count);
             progress.SetPos(m_nRate);

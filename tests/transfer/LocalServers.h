@@ -215,7 +215,7 @@ inline SharedServers& Servers() {
     return servers;
 }
 
-// Reads the way the download does: the first bytes, rewind, then 1024-byte blocks to the end.
+// Reads the way the download does: the first bytes, rewind, then 1024-byte views to the end.
 inline std::string ReadLikeDownload(CInternetFile& f, size_t readBeforeRewind = 1024) {
     std::string first(readBeforeRewind, '\0');
     size_t got = 0;
@@ -227,7 +227,9 @@ inline std::string ReadLikeDownload(CInternetFile& f, size_t readBeforeRewind = 
     f.SeekToBegin();
     std::string all;
     char block[1024];
-    while (size_t n = f.Read(block, sizeof block)) all.append(block, n);
+    for (auto view = f.ReadView(block, sizeof block); !view.empty();
+         view = f.ReadView(block, sizeof block))
+        all.append(view.data(), view.size());
     return all;
 }
 

@@ -38,19 +38,25 @@ CurlUrlFile::~CurlUrlFile() {
 }
 
 size_t CurlUrlFile::Read(void* buf, size_t n) {
+    std::span<const char> view = ReadView(nullptr, n);
+    if (!view.empty()) std::memcpy(buf, view.data(), view.size());
+    return view.size();
+}
+
+std::span<const char> CurlUrlFile::ReadView(char*, size_t n) {
+    DropHandedOut();
     bool waiting = false;
     for (;;) {
         size_t unread = m_buf.size() - m_pos;
         if (unread > 0) {
             size_t k = std::min(n, unread);
-            std::memcpy(buf, m_buf.data() + m_pos, k);
+            std::span<const char> view(m_buf.data() + m_pos, k);
             m_pos += k;
-            if (m_pos == m_buf.size() && !m_bKeepPrefix) Discard();
-            return k;
+            return view;
         }
         if (m_bDone) {
             if (m_result != CURLE_OK) ThrowCurl(m_result, m_errorBuffer, m_easy);
-            return 0;
+            return {};
         }
         if (!m_multi) ThrowClosed();
         if (!waiting) {
@@ -64,6 +70,7 @@ size_t CurlUrlFile::Read(void* buf, size_t n) {
 }
 
 void CurlUrlFile::SeekToBegin() {
+    DropHandedOut();
     if (!m_bDiscarded) {
         // Everything from byte 0 is still in the buffer: hand it out again, once.
         m_pos = 0;
@@ -170,6 +177,10 @@ void CurlUrlFile::Stop() {
     m_easy = nullptr;
     m_multi = nullptr;
     m_headers = nullptr;
+}
+
+void CurlUrlFile::DropHandedOut() {
+    if (m_pos == m_buf.size() && !m_bKeepPrefix) Discard();
 }
 
 void CurlUrlFile::Discard() {

@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,8 @@ class CurlUrlFile : public CInternetFile {
     ~CurlUrlFile() override;
 
     size_t Read(void* buf, size_t n) override;
+    // A view into the buffer, without a copy; `scratch` is not used.
+    std::span<const char> ReadView(char* scratch, size_t n) override;
     // While every byte from the start is still in the buffer, hands it out again; otherwise
     // fetches again from the start offset, and throws CInternetException when the data no
     // longer starts there.
@@ -53,6 +56,10 @@ class CurlUrlFile : public CInternetFile {
     // m_check.DataStart() tells where the data of the open transfer starts.
     bool Start(bool fromOffset);
     void Stop();
+    // Drops the bytes already handed out once none is left unread, unless they are kept for the
+    // rewind. Called at the start of the next read or rewind rather than at the end of the
+    // last, so that a view stays valid until then.
+    void DropHandedOut();
     // Drops the bytes already handed out.
     void Discard();
     // One step of the transfer: resume it if paused, let curl work, and wait for the socket

@@ -13,15 +13,21 @@ LocalUrlFile::LocalUrlFile(const std::string& localPath, std::string fileName)
 }
 
 size_t LocalUrlFile::Read(void* buf, size_t n) {
+    std::span<const char> view = ReadView(nullptr, n);
+    if (!view.empty()) std::memcpy(buf, view.data(), view.size());
+    return view.size();
+}
+
+std::span<const char> LocalUrlFile::ReadView(char*, size_t n) {
     if (m_pos == m_len) {
         m_pos = 0;
         m_len = m_file.Read(m_buf.data(), m_buf.size());
-        if (m_len == 0) return 0;
+        if (m_len == 0) return {};
     }
     size_t k = std::min(n, m_len - m_pos);
-    std::memcpy(buf, m_buf.data() + m_pos, k);
+    std::span<const char> view(m_buf.data() + m_pos, k);
     m_pos += k;
-    return k;
+    return view;
 }
 
 void LocalUrlFile::SeekToBegin() {

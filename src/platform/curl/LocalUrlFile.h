@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,8 @@ class LocalUrlFile : public CInternetFile {
     LocalUrlFile(const std::string& localPath, std::string fileName);
 
     size_t Read(void* buf, size_t n) override;
+    // A view into the read-ahead buffer, refilled only at the next call; `scratch` is not used.
+    std::span<const char> ReadView(char* scratch, size_t n) override;
     void SeekToBegin() override;
     // The local file's length.
     uint32_t QueryDataAvailable() override;
