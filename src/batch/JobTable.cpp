@@ -3,6 +3,7 @@
 #include "platform/File.h"
 #include "platform/Lines.h"
 #include "platform/Paths.h"
+#include "platform/ReplaceFile.h"
 #include "resources/Resource.h"
 #include "resources/Strings.h"
 #include "ui/PomvexDlg.h"
@@ -13,27 +14,14 @@ constexpr const char* kStagingFileName = "Pomvex.PVX";
 constexpr const char* kLogFileName = "Pomvex.log";
 constexpr int kMaxJobs = 100;
 
-// Creates or truncates `path` and writes `bytes` through a buffer. False when the file cannot be
-// created; a failure once it is open (full disk) throws CFileException, the file closed.
-// `path` is the system's name: the program folder works whatever its name holds.
-bool WriteWholeFile(const std::string& path, const std::string& bytes) {
-    CFile file;
-    if (!file.OpenOnSystem(path, CFile::modeCreate | CFile::modeWrite | CFile::shareExclusive))
-        return false;
-    FileWriter writer(file);
-    writer.Write(bytes.data(), bytes.size());
-    writer.Flush();
-    file.Close();
-    return true;
-}
-
 }  // namespace
 
 void CPomvexDlg::LoadJobTable() {
     m_strList = m_host.GetDlgItemText(IDC_LIST);
     const std::string path = paths::InProgramFolderOnSystem(kStagingFileName);
 
-    if (!WriteWholeFile(path, m_strList)) {
+    // Replaced whole, never truncated first: a full disk leaves the last list the file held.
+    if (!ReplaceFileContentsOnSystem(path, m_strList)) {
         m_host.MessageBox(Str(Sid::TempCreateFailed), MB_OK);
         return;
     }
@@ -62,7 +50,25 @@ void CPomvexDlg::LoadJobTable() {
 }
 
 void CPomvexDlg::SaveLog() {
-    // The caller goes on either way; the box is the only report.
-    if (!WriteWholeFile(paths::InProgramFolderOnSystem(kLogFileName), m_strLog))
-        m_host.MessageBox(Str(Sid::FileCreateFailed), MB_OK);
+    // The caller goes on either way; the box is the only report. A write that fails (a full
+    // disk) is told in the error wrapper's words but does not escape: the batch's end must still
+    // show the whole log, and the old log file stays as it was. A failure already told for this
+    // very text is not told again: a refusal that ends the batch writes the log, and the batch's
+    // end on the next tick writes the same text once more.
+    std::string text;
+    unsigned type = MB_OK;
+    try {
+        if (ReplaceFileContentsOnSystem(paths::InProgramFolderOnSystem(kLogFileName), m_strLog)) {
+            m_strLogUnsaved.reset();
+            return;
+        }
+        text = Str(Sid::FileCreateFailed);
+    } catch (const CFileException& e) {
+        text = e.GetErrorMessage();
+        if (text.empty()) text = Str(Sid::InternalFailure);
+        type = MB_ICONSTOP;
+    }
+    if (m_strLogUnsaved == m_strLog) return;
+    m_strLogUnsaved = m_strLog;
+    m_host.MessageBox(text, type);
 }

@@ -5,6 +5,7 @@
 #include "platform/File.h"
 #include "platform/Lines.h"
 #include "platform/Paths.h"
+#include "platform/ReplaceFile.h"
 #include "resources/Resource.h"
 #include "resources/Strings.h"
 #include "ui/PomvexDlg.h"
@@ -67,13 +68,7 @@ void CPomvexDlg::OnSaveList() {
     std::string path;
     if (!m_host.FileDialog(false, DialogStart(m_host), path)) return;
 
-    CFile file;
-    if (!file.Open(path, CFile::modeCreate | CFile::modeWrite | CFile::shareExclusive)) {
-        m_host.MessageBox(Str(Sid::FileCreateFailed), MB_OK);
-        return;
-    }
-    FileWriter writer(file);
-    writer.Write(m_strList.data(), m_strList.size());
-    writer.Flush();
-    file.Close();
+    // Written aside and renamed over the old list only when complete: a full disk or a crash
+    // leaves the old list whole. A failure while writing reaches the error wrapper, once.
+    if (!ReplaceFileContents(path, m_strList)) m_host.MessageBox(Str(Sid::FileCreateFailed), MB_OK);
 }

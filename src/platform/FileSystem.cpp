@@ -36,6 +36,30 @@ bool MakeDirectoryOnSystem(const std::string& systemPath) {
     return ::mkdir(systemPath.c_str(), 0777) == 0;
 }
 
+bool MakeDirectories(const std::string& path) {
+    auto system = ospath::TryToSystemExpandingHome(path);
+    if (!system) {
+        errno = EINVAL;
+        return false;
+    }
+    struct stat st {};
+    if (::stat(system->c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return true;
+    // Level by level from the top; a level that exists already (made by someone else meanwhile,
+    // too) is passed, and the last stat says whether the whole path is a folder.
+    for (size_t slash = system->find('/', 1); slash != std::string::npos;
+         slash = system->find('/', slash + 1)) {
+        const std::string level = system->substr(0, slash);
+        if (::mkdir(level.c_str(), 0777) != 0 && errno != EEXIST) return false;
+    }
+    if (::mkdir(system->c_str(), 0777) != 0 && errno != EEXIST) return false;
+    if (::stat(system->c_str(), &st) != 0) return false;
+    if (!S_ISDIR(st.st_mode)) {
+        errno = ENOTDIR;
+        return false;
+    }
+    return true;
+}
+
 void RenameFile(const std::string& oldPath, const std::string& newPath) {
     auto from = ospath::TryToSystemExpandingHome(oldPath),
          to = ospath::TryToSystemExpandingHome(newPath);

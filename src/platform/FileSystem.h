@@ -22,6 +22,11 @@ bool MakeDirectory(const std::string& path);
 // The same for a name exactly as the system spells it.
 bool MakeDirectoryOnSystem(const std::string& systemPath);
 
+// Creates the folder `path` (CP932 text, "~" as in CFile::Open) and every missing folder above
+// it, each with mode 0777 less the umask. True when `path` is a folder afterwards; otherwise
+// false with errno telling why the first missing level could not be made.
+bool MakeDirectories(const std::string& path);
+
 // Gives the file `oldPath` the name `newPath` (both CP932 text), replacing a file of that
 // name in one step. A text that is not CP932 fails as a bad path. Throws CFileException naming
 // oldPath.

@@ -9,6 +9,7 @@
 #include "platform/File.h"
 #include "resources/Resource.h"
 #include "resources/Strings.h"
+#include "transfer/BatchNames.h"
 #include "transfer/LogUrl.h"
 #include "transfer/SaveRoute.h"
 #include "transfer/TransferEnd.h"
@@ -26,18 +27,12 @@ constexpr std::chrono::seconds kFirstBlockWait{10};
 // download spent twice the system time of a 64 KiB one.
 constexpr size_t kWriteBufferBytes = 64 * 1024;
 
-// The target path: one '/' between folder and name unless the folder already ends in one
-// (an empty folder text leaves the name as it is).
-std::string TargetPath(const std::string& folder, const std::string& name) {
-    if (folder.empty() || folder.back() == '/') return folder + name;
-    return folder + '/' + name;
-}
-
 }  // namespace
 
 JobOutcome CPomvexDlg::DownloadItem(int index) {
     // A copy: a schedule match served inside the copy loop may reload the job table.
     const std::string url = m_strJobs[index];
+    const uint32_t serial = m_nBatchSerial;
 
     std::unique_ptr<CInternetSession> session = m_internet.OpenSession(Str(Sid::SessionAgent));
     SessionCloser sessionCloser{*session};
@@ -67,7 +62,9 @@ JobOutcome CPomvexDlg::DownloadItem(int index) {
     std::optional<SaveRoute> early;
     if (const std::string earlyName = session->FileNameOf(url); !earlyName.empty()) {
         try {
-            early = PlanSave(TargetPath(m_host.GetDlgItemText(IDC_SAVE_DIR), earlyName), url);
+            const std::string folder = m_host.GetDlgItemText(IDC_SAVE_DIR);
+            early = PlanSave(
+                JoinSavePath(folder, m_batchTargets.NameFor(serial, folder, earlyName)), url);
         } catch (const CTextException&) {
         }
     }
@@ -120,8 +117,9 @@ JobOutcome CPomvexDlg::DownloadItem(int index) {
 
     file->SeekToBegin();
     const std::string folder = m_host.GetDlgItemText(IDC_SAVE_DIR);
-    const std::string name = file->GetFileName();
-    const std::string target = TargetPath(folder, name);
+    // A name an earlier job of this batch wrote is numbered: no URL's file replaces another's.
+    const std::string name = m_batchTargets.NameFor(serial, folder, file->GetFileName());
+    const std::string target = JoinSavePath(folder, name);
     SaveRoute route = early && early->target == target ? *early : PlanSave(target, url);
     // The server sent the whole resource (it changed, or ignores ranges): a fresh file, never
     // spliced onto the old bytes.
@@ -146,6 +144,7 @@ JobOutcome CPomvexDlg::DownloadItem(int index) {
         progress.DestroyWindow();
         return JobOutcome::CreateFailed;
     }
+    m_batchTargets.Written(serial, route.target);
 
     // Marked before the first byte, so that even a killed program leaves a marked file.
     std::string validator = file->GetValidator();

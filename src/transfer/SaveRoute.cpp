@@ -24,6 +24,17 @@ bool AlwaysFromStart(const std::string& url) {
     return startsWith("gopher:") || startsWith("file:");
 }
 
+// A save folder that does not exist yet is made, parents and all (as wget -P, curl
+// --create-dirs and aria2 -d do): a mistyped or not yet created folder must not cost every job of
+// the night. A path without a folder part, or without a name, is left to the open.
+bool MakeFolderOf(const std::string& path, CFileException* error) {
+    const size_t slash = path.find_last_of('/');  // never a CP932 trail byte
+    if (slash == std::string::npos || slash == 0 || slash + 1 == path.size()) return true;
+    if (MakeDirectories(path.substr(0, slash))) return true;
+    if (error) *error = CFileException::FromErrno(errno, path);
+    return false;
+}
+
 }  // namespace
 
 std::optional<PartialMark> ReadPartialMark(const std::string& path) {
@@ -81,6 +92,7 @@ bool OpenSaveFile(const SaveRoute& route, int64_t from, CFile& out, CFile& guard
         if (error) *error = CFileException(CFileException::invalidFile, route.writePath, EINVAL);
         return false;
     }
+    if (!MakeFolderOf(route.writePath, error)) return false;
     if (route.guardsTarget &&
         !guard.Open(route.target, CFile::modeWrite | CFile::shareExclusive, error))
         return false;

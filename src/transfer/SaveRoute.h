@@ -33,7 +33,8 @@ struct SaveRoute {
 // file: URL (always copied from byte 0), never resumes. Never throws.
 SaveRoute PlanSave(const std::string& target, const std::string& url);
 
-// Opens route.writePath for the bytes of a transfer whose data starts at byte `from`: 0
+// Makes the folder of route.writePath (with its parents) when it is missing, then opens
+// route.writePath for the bytes of a transfer whose data starts at byte `from`: 0
 // empties the file, route.resume->offset appends to it (a file whose length is no longer that
 // offset fails). For a route that guards its target, `guard` holds the target exclusively, as
 // an in-place create would, so a file held by another writer or not writable is not replaced.

@@ -10,11 +10,13 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "platform/Desktop.h"
 #include "platform/Host.h"
 #include "platform/Internet.h"
+#include "transfer/BatchNames.h"
 #include "transfer/JobOutcome.h"
 
 class CPomvexDlg : public HostEvents {
@@ -111,6 +113,9 @@ class CPomvexDlg : public HostEvents {
     uint8_t m_bNoticeDownload = 0;    // of the waiting notification: a download batch
     std::string m_strSleepWhy;        // why of the sleep lock held now; empty: none held
     uint32_t m_nWatchdogFirings = 0;  // watchdog firings so far: did one fire during this job?
+    BatchTargets m_batchTargets;      // the files this batch's downloads wrote, by m_nBatchSerial
+    // The log text whose failed write SaveLog last told in a box; nullopt once a write succeeds.
+    std::optional<std::string> m_strLogUnsaved;
 
   protected:
     // The normal end of a transfer: the next tick may start the next job, no URL is open any

@@ -283,7 +283,8 @@ TEST_F(TransferTest, WriteFailureTakesTheIoFailurePath) {
 
 TEST_F(TransferTest, CreateFailureIsLoggedOnly) {
     std::string url = Servers().Serve("x.bin", testsrv::Pattern(5000));
-    m_host.texts[IDC_SAVE_DIR] = m_save / "no-such-folder/";
+    testsrv::WriteBytes(m_save / "a-file", "");
+    m_host.texts[IDC_SAVE_DIR] = m_save / "a-file/no-such-folder/";
     Run(url);
     ExpectFields(0, 0, "create failed");
     EXPECT_EQ(Readable(m_dlg->m_strLog),

@@ -557,8 +557,9 @@ TEST_F(FaultMatrix, LocalFaultsGoOnThroughTheWatchdog) {
         bool createsFile;
     };
     std::vector<Case> cases = {
-        {"save folder missing", Save() / "missing/", url, kCreateFailed, false},
-        {"target is an existing folder", Save().path() + "/", url, kCreateFailed, false},
+        // Within the scenario's save folder (a missing one would be made: keep_test).
+        {"save folder cannot be made", "a-file/missing/", url, kCreateFailed, false},
+        {"target is an existing folder", "", url, kCreateFailed, false},
         {"full disk", "/dev/", Servers().Http("/files/full"), SaveTo("/dev/full") + kIoFailed,
          false},
     };
@@ -572,7 +573,8 @@ TEST_F(FaultMatrix, LocalFaultsGoOnThroughTheWatchdog) {
         SCOPED_TRACE(c.name);
         Next();
         std::filesystem::create_directory(Save() / "local.bin");
-        H().texts[IDC_SAVE_DIR] = c.folder;
+        testsrv::WriteBytes(Save() / "a-file", "");
+        H().texts[IDC_SAVE_DIR] = c.folder.starts_with('/') ? c.folder : Save() / c.folder;
         Start({c.url, GoodUrl()});
         H().Advance(1000);
         ExpectState(2, 0, 1, c.name);

@@ -157,6 +157,27 @@ TEST_F(KeepTest, NewNamesAreWrittenInPlaceAndASecondItemOfTheSameNameReplacesThe
     }
 }
 
+// URLs of one batch that end in the same name keep a file each, in a save folder two levels deep
+// that the first of them makes; the same list run again replaces the same names.
+TEST_F(KeepTest, UrlsOfOneBatchThatShareANameKeepAFileEach) {
+    const std::string sub = "まだない/二段目/";
+    m_host.texts[IDC_SAVE_DIR] = Sj(Path(sub).c_str());
+    const std::vector<std::string> rows[] = {{"data.bin", "data (2).bin", "data (3).bin"},
+                                             {"download", "download (2)", "download (3)"}};
+    for (uint32_t batch = 1; batch <= 4; ++batch) {  // each row run twice
+        const std::vector<std::string>& names = rows[(batch - 1) / 2];
+        m_dlg->m_nBatchSerial = batch;  // as each load of the list counts
+        for (size_t i = 0; i < names.size(); ++i) {
+            SCOPED_TRACE(names[i] + " of batch " + std::to_string(batch));
+            const std::string body = testsrv::Pattern(3000 + 1000 * i, batch * 10 + i);
+            std::filesystem::create_directories(Servers().root / std::to_string(i));
+            const std::string url = Servers().Serve(std::to_string(i) + "/" + names[0], body);
+            EXPECT_EQ(Readable(Run(url)), Readable(Head(url, sub + names[i]) + Done()));
+            EXPECT_TRUE(ReadBytes(Path(sub + names[i])) == body);
+        }
+    }
+}
+
 // A file names where it came from, and no mark it ever carries holds the password.
 TEST_F(KeepTest, MarksCarryTheUrlWithoutItsPassword) {
     const std::string body = testsrv::Pattern(200000, 7);

@@ -1,0 +1,37 @@
+// Which name a download saves under. URLs of one list often end in the same name
+// (http://a/x/data.bin and http://b/y/data.bin, .../files/1/download and .../files/2/download);
+// within one batch a later one must not replace what an earlier one saved, so it takes the next
+// numbered name in the style of the desktop's browsers. A new batch starts afresh, so running
+// the same list again finds every job's file under the same name as the first run.
+#pragma once
+
+#include <cstdint>
+#include <set>
+#include <string>
+
+// The target path: folder text + name, with one '/' between unless the folder already ends in
+// one (an empty folder text leaves the name as it is).
+std::string JoinSavePath(const std::string& folder, const std::string& name);
+
+// The n-th name of `name` (CP932 text): " (n)" before the extension, or at the end when there is
+// none. "data.bin" -> "data (2).bin", "download" -> "download (3)", ".profile" -> ".profile (2)",
+// "a.tar.gz" -> "a (2).tar.gz". REQUIRES: n >= 2.
+std::string NumberedName(const std::string& name, int n);
+
+// The targets the downloads of one batch have written.
+class BatchTargets {
+  public:
+    // The name a job of batch `serial` saves `name` under in `folder`: `name` itself when no
+    // earlier job of that batch wrote JoinSavePath(folder, name), else the first NumberedName
+    // (from 2 on) that no earlier job of it wrote. An empty name (the target is the folder) is
+    // kept as it is, and so is every name while no list has been loaded (serial 0).
+    std::string NameFor(uint32_t serial, const std::string& folder, const std::string& name) const;
+
+    // A job of batch `serial` has written `target`. A newer serial forgets the earlier batch; a
+    // job of a batch that a newer one has overtaken counts for none.
+    void Written(uint32_t serial, const std::string& target);
+
+  private:
+    uint32_t m_serial = 0;            // the batch m_written belongs to
+    std::set<std::string> m_written;  // JoinSavePath results, as written
+};
