@@ -35,33 +35,13 @@ std::optional<std::string> FromSystem(std::string_view system) {
     return text::Utf8ToCp932(system);
 }
 
-namespace {
-
-// Length of the well-formed UTF-8 sequence at s[i], or 0.
-size_t Utf8Len(std::string_view s, size_t i, char32_t& cp) {
-    unsigned char b = static_cast<unsigned char>(s[i]);
-    size_t len = b < 0x80 ? 1 : (b >> 5) == 6 ? 2 : (b >> 4) == 14 ? 3 : (b >> 3) == 30 ? 4 : 0;
-    if (len == 0 || i + len > s.size()) return 0;
-    cp = len == 1 ? b : b & (0x7F >> len);
-    for (size_t k = 1; k < len; ++k) {
-        unsigned char t = static_cast<unsigned char>(s[i + k]);
-        if ((t & 0xC0) != 0x80) return 0;
-        cp = (cp << 6) | (t & 0x3F);
-    }
-    static constexpr char32_t kMin[] = {0, 0, 0x80, 0x800, 0x10000};
-    if (cp < kMin[len] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
-    return len;
-}
-
-}  // namespace
-
 std::string Displayable(std::string_view system) {
     if (auto whole = FromSystem(system)) return *whole;
     std::string out;
     char buf[16];
     for (size_t i = 0; i < system.size();) {
         char32_t cp = 0;
-        size_t len = Utf8Len(system, i, cp);
+        size_t len = text::Utf8CharAt(system, i, cp);
         if (len == 0) {
             std::snprintf(buf, sizeof buf, "<0x%02X>", static_cast<unsigned char>(system[i]));
             out += buf;

@@ -21,8 +21,9 @@ std::string ToSystem(const std::string& cp932);
 // when $HOME is unset or empty.
 std::optional<std::string> TryToSystemExpandingHome(std::string_view cp932);
 
-// The system's bytes -> CP932 text. nullopt when the name has a character CP932 lacks or is not
-// valid UTF-8: such a name is never replaced silently.
+// The system's bytes -> CP932 text. nullopt when the name has a character CP932 lacks (〜 U+301C
+// among them: its CP932 bytes name ～, another file) or is not valid UTF-8: such a name is never
+// replaced silently.
 std::optional<std::string> FromSystem(std::string_view system);
 
 // A CP932 text that names `system` for a message: the name itself when it has a CP932 form, else

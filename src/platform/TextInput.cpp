@@ -12,4 +12,10 @@ std::string Utf8ToCp932OrThrow(std::string_view utf8) {
     return *r;
 }
 
+std::string Utf8UrlToCp932OrThrow(std::string_view utf8) {
+    auto r = Utf8UrlToCp932(utf8);
+    if (!r) throw CTextException(Str(Sid::TextNotCp932));
+    return *r;
+}
+
 }  // namespace text

@@ -26,6 +26,9 @@ constexpr Entry kTable[] = {
     {Sid::OutOfMemory, "ﾒﾓﾘが不足しています。"},
     {Sid::TextNotCp932, "Shift-JIS (CP932) で表せない文字が含まれています。その文字を直してからやり直してください。"},
     {Sid::Untitled, "無題のﾌｧｲﾙ"},
+    {Sid::AlreadyRunning,
+     "このプログラムは、フォルダ %1 ですでに動いています。\r\n"
+     "同じフォルダで 2 つ同時には動かせません。別に動かすときは、環境変数 POMVEX_HOME に別のフォルダを指定して起動してください。"},
     {static_cast<Sid>(300), "ｴﾗｰはありませんでした。"},
     {static_cast<Sid>(301), "%1 へのｱｸｾｽ中に不明なｴﾗｰが発生しました。"},
     {static_cast<Sid>(302), "%1 が見つかりませんでした。"},
@@ -54,6 +57,7 @@ constexpr Entry kTable[] = {
     {Sid::TempCreateFailed, "tempファイルを作成できませんでした"},
     {Sid::TempReadFailed, "tempファイルをReadできませんでした"},
     {Sid::FileCreateFailed, "ファイルを作成できませんでした"},
+    {Sid::LogEndedFromOutside, "システムの終了要求により終了しました\r\n"},
 
     {Sid::SessionAgent, "My Session"},
     {Sid::LogWillDownload, "をDLします\r\n"},
@@ -75,6 +79,9 @@ constexpr Entry kTable[] = {
     {Sid::FileFilterAll, "全ﾌｧｲﾙ (*.*)"},
     {Sid::SerialEnterInteger, "整数を入力してください。"},
     {Sid::SerialRange, "%1 から %2 までの整数を入力してください。"},
+    {Sid::ListLineNotCp932,
+     "リストの %1 行目に、Shift-JIS (CP932) で表せない文字が含まれています。\r\n%2\r\n"
+     "その文字を直してから、もう一度開いてください。"},
 
     {Sid::NetErrorWithLibraryText, "%1 (%2)"},
     {Sid::NetHostNotFound, "ｻｰﾊﾞｰが見つかりませんでした。URL のﾎｽﾄ名を確かめてください。"},

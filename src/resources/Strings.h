@@ -19,6 +19,7 @@ enum class Sid : int {
     OutOfMemory,
     TextNotCp932,
     Untitled,  // "無題のﾌｧｲﾙ"
+    AlreadyRunning,  // %1: the program folder, where another copy runs
     FileCause0 = 300,  // FileCause0 + cause, cause 0..14
     FileCause14 = 314,
     InternalFailure = 61704,  // "ｱﾌﾟﾘｹｰｼｮﾝの内部ｴﾗｰです。"
@@ -35,6 +36,7 @@ enum class Sid : int {
     TempCreateFailed,
     TempReadFailed,
     FileCreateFailed,  // "ファイルを作成できませんでした" (box)
+    LogEndedFromOutside,  // a logout, a shutdown or a kill ended the batch
 
     // Transfers
     SessionAgent = 500,
@@ -58,6 +60,7 @@ enum class Sid : int {
     FileFilterAll,  // "全ﾌｧｲﾙ (*.*)"
     SerialEnterInteger,
     SerialRange,  // "%1 から %2 までの整数を入力してください。"
+    ListLineNotCp932,  // %1: the line number of a UTF-8 list, %2: that line
 
     // The internet library's errors as a box shows them: ours, then the library's own text
     NetErrorWithLibraryText = 1000,  // "%1 (%2)"

@@ -5,51 +5,111 @@
 #include <cerrno>
 #include <stdexcept>
 
-
 namespace text {
 
 namespace {
 
-// One conversion with glibc iconv. Returns false on any invalid or unconvertible sequence.
-bool Convert(const char* to, const char* from, std::string_view in, std::string& out) {
-    iconv_t cd = iconv_open(to, from);
-    if (cd == reinterpret_cast<iconv_t>(-1)) throw std::runtime_error("iconv_open failed");
-    out.clear();
-    out.resize(in.size() * 4 + 16);
-    char* src = const_cast<char*>(in.data());
-    size_t srcLeft = in.size();
-    char* dst = out.data();
-    size_t dstLeft = out.size();
-    bool ok = true;
-    while (srcLeft > 0) {
-        size_t r = iconv(cd, &src, &srcLeft, &dst, &dstLeft);
-        if (r == static_cast<size_t>(-1)) {
-            if (errno == E2BIG) {
-                size_t used = out.size() - dstLeft;
-                out.resize(out.size() * 2);
-                dst = out.data() + used;
-                dstLeft = out.size() - used;
-                continue;
-            }
-            ok = false;
-            break;
-        }
-        if (r != 0) {  // irreversible (approximated) conversions count as failures
-            ok = false;
-            break;
-        }
+// One glibc iconv descriptor, used for several conversions in a row.
+class Converter {
+  public:
+    Converter(const char* to, const char* from) : m_cd(iconv_open(to, from)) {
+        if (m_cd == reinterpret_cast<iconv_t>(-1)) throw std::runtime_error("iconv_open failed");
     }
-    if (ok && iconv(cd, nullptr, nullptr, &dst, &dstLeft) == static_cast<size_t>(-1)) ok = false;
-    out.resize(out.size() - dstLeft);
-    iconv_close(cd);
-    return ok;
+    ~Converter() { iconv_close(m_cd); }
+    Converter(const Converter&) = delete;
+    Converter& operator=(const Converter&) = delete;
+
+    // Converts `in` whole into `out`. False on any invalid or unconvertible sequence.
+    bool Run(std::string_view in, std::string& out) {
+        iconv(m_cd, nullptr, nullptr, nullptr, nullptr);  // a fresh shift state
+        out.clear();
+        out.resize(in.size() * 4 + 16);
+        char* src = const_cast<char*>(in.data());
+        size_t srcLeft = in.size();
+        char* dst = out.data();
+        size_t dstLeft = out.size();
+        bool ok = true;
+        while (srcLeft > 0) {
+            size_t r = iconv(m_cd, &src, &srcLeft, &dst, &dstLeft);
+            if (r == static_cast<size_t>(-1)) {
+                if (errno == E2BIG) {
+                    size_t used = out.size() - dstLeft;
+                    out.resize(out.size() * 2);
+                    dst = out.data() + used;
+                    dstLeft = out.size() - used;
+                    continue;
+                }
+                ok = false;
+                break;
+            }
+            if (r != 0) {  // irreversible (approximated) conversions count as failures
+                ok = false;
+                break;
+            }
+        }
+        if (ok && iconv(m_cd, nullptr, nullptr, &dst, &dstLeft) == static_cast<size_t>(-1))
+            ok = false;
+        out.resize(out.size() - dstLeft);
+        return ok;
+    }
+
+  private:
+    iconv_t m_cd;
+};
+
+bool Convert(const char* to, const char* from, std::string_view in, std::string& out) {
+    Converter c(to, from);
+    return c.Run(in, out);
 }
+
+// Both directions, for the check that bytes read back as what they were made from.
+struct Cp932Pair {
+    Converter to{"CP932", "UTF-8"};
+    Converter back{"UTF-8", "CP932"};
+    std::string check;
+
+    // glibc counts the mapping of 〜 to the bytes of ～ as reversible; only reading the bytes
+    // back shows that they name another character.
+    bool Exact(std::string_view utf8, std::string& out) {
+        return to.Run(utf8, out) && back.Run(out, check) && check == utf8;
+    }
+};
 
 }  // namespace
 
 std::optional<std::string> Utf8ToCp932(std::string_view utf8) {
+    Cp932Pair cp932;
     std::string out;
-    if (!Convert("CP932", "UTF-8", utf8, out)) return std::nullopt;
+    if (!cp932.Exact(utf8, out)) return std::nullopt;
+    return out;
+}
+
+std::optional<std::string> Utf8UrlToCp932(std::string_view utf8) {
+    Cp932Pair cp932;
+    std::string out;
+    if (cp932.Exact(utf8, out)) return out;
+    // Rare: character by character, to find the ones to escape.
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    out.clear();
+    std::string piece;
+    for (size_t i = 0; i < utf8.size();) {
+        char32_t cp = 0;
+        const size_t len = Utf8CharAt(utf8, i, cp);
+        if (len == 0) return std::nullopt;
+        const std::string_view ch = utf8.substr(i, len);
+        if (cp932.Exact(ch, piece)) {
+            out += piece;
+        } else if (cp932.to.Run(ch, piece)) {  // bytes of another character
+            for (unsigned char b : ch) {
+                out += '%';
+                out += kHex[b >> 4];
+                out += kHex[b & 15];
+            }
+        } else {
+            return std::nullopt;
+        }
+        i += len;
+    }
     return out;
 }
 
@@ -57,15 +117,16 @@ std::string Cp932ToUtf8(std::string_view cp932) {
     std::string out;
     if (Convert("UTF-8", "CP932", cp932, out)) return out;
     // Slow path: convert character by character, invalid ones as U+FFFD.
+    Converter toUtf8("UTF-8", "CP932");
     out.clear();
+    std::string piece;
     size_t i = 0;
     while (i < cp932.size()) {
         unsigned char b = static_cast<unsigned char>(cp932[i]);
         size_t len = (IsLeadByte(b) && i + 1 < cp932.size()) ? 2 : 1;
-        std::string piece;
-        if (Convert("UTF-8", "CP932", cp932.substr(i, len), piece)) {
+        if (toUtf8.Run(cp932.substr(i, len), piece)) {
             out += piece;
-        } else if (len == 2 && Convert("UTF-8", "CP932", cp932.substr(i, 1), piece)) {
+        } else if (len == 2 && toUtf8.Run(cp932.substr(i, 1), piece)) {
             out += piece;
             len = 1;
         } else {
@@ -85,6 +146,33 @@ std::string Cp932ToUtf8(std::string_view cp932) {
 bool IsValidCp932(std::string_view cp932) {
     std::string out;
     return Convert("UTF-8", "CP932", cp932, out);
+}
+
+size_t Utf8CharAt(std::string_view s, size_t i, char32_t& cp) {
+    unsigned char b = static_cast<unsigned char>(s[i]);
+    size_t len = b < 0x80 ? 1 : (b >> 5) == 6 ? 2 : (b >> 4) == 14 ? 3 : (b >> 3) == 30 ? 4 : 0;
+    if (len == 0 || i + len > s.size()) return 0;
+    cp = len == 1 ? b : b & (0x7F >> len);
+    for (size_t k = 1; k < len; ++k) {
+        unsigned char t = static_cast<unsigned char>(s[i + k]);
+        if ((t & 0xC0) != 0x80) return 0;
+        cp = (cp << 6) | (t & 0x3F);
+    }
+    static constexpr char32_t kMin[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (cp < kMin[len] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
+    return len;
+}
+
+bool IsUtf8WithNonAscii(std::string_view bytes) {
+    bool nonAscii = false;
+    char32_t cp = 0;
+    for (size_t i = 0; i < bytes.size();) {
+        const size_t len = Utf8CharAt(bytes, i, cp);
+        if (len == 0) return false;
+        nonAscii = nonAscii || len > 1;
+        i += len;
+    }
+    return nonAscii;
 }
 
 }  // namespace text

@@ -58,6 +58,10 @@ class CPomvexDlg : public HostEvents {
     void LoadJobTable();
     // m_strLog -> the log file.
     void SaveLog();
+    // A logout, a shutdown or a kill is ending the program. A running batch ends here as its end
+    // would end it: one line says why, and the log file is written; the transfer under way is
+    // left as it stands, its partial file marked for the next run. True when a batch ran.
+    bool OnEndedFromOutside();
 
     // ---- Unattended runs (batch/Unattended.cpp) ----
 

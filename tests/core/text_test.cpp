@@ -30,13 +30,11 @@ struct Conversion {
     const char* back;   // what the control shows when the bytes come back
 };
 
-// The "back" column differs where two code points share one CP932 form.
 const Conversion kConversions[] = {
     {"hiragana", "あいう", "\x82\xA0\x82\xA2\x82\xA4", "あいう"},
     {"kanji", "漢字", "\x8A\xBF\x8E\x9A", "漢字"},
     {"half-width katakana", "ｱｲｳﾞ", "\xB1\xB2\xB3\xDE", "ｱｲｳﾞ"},
     {"fullwidth tilde U+FF5E", "～", "\x81\x60", "～"},
-    {"wave dash U+301C", "〜", "\x81\x60", "～"},
     {"ideographic space U+3000", "　", "\x81\x40", "　"},
     {"NEC special circled one", "①", "\x87\x40", "①"},
     {"IBM extension small roman one", "ⅰ", "\xFA\x40", "ⅰ"},
@@ -56,13 +54,16 @@ TEST(Cp932, ConvertsBothWays) {
     }
 }
 
+// From the wave dash on, glibc's bytes for them read back as ～ － ∥ ― ￠ ￡ ￢: another file.
 TEST(Cp932, RefusesCharactersWithoutAForm) {
     const struct {
         const char* name;
         const char* utf8;
     } kRefused[] = {
-        {"emoji", "URL😀"},   {"sharp s", "Straße"},      {"euro sign", "€"},
-        {"e acute", "café"}, {"invalid UTF-8", "a\xFF"},
+        {"emoji", "URL😀"},           {"sharp s", "Straße"},      {"euro sign", "€"},
+        {"e acute", "café"},         {"invalid UTF-8", "a\xFF"}, {"wave dash U+301C", "テスト〜2"},
+        {"minus sign U+2212", "−"},  {"double bar U+2016", "‖"}, {"em dash U+2014", "—"},
+        {"cent, pound, not", "¢£¬"},
     };
     for (const auto& r : kRefused) {
         SCOPED_TRACE(r.name);
@@ -73,6 +74,25 @@ TEST(Cp932, RefusesCharactersWithoutAForm) {
         } catch (const CTextException& e) {
             EXPECT_EQ(e.GetErrorMessage(), Str(Sid::TextNotCp932));
         }
+    }
+}
+
+// A typed URL keeps a character whose CP932 bytes name another as its UTF-8 escape, so the
+// server is asked for what was typed; one with no CP932 bytes at all still stops (nullptr).
+TEST(Cp932, UrlTextEscapesLookalikes) {
+    const struct {
+        const char* utf8;
+        const char* cp932;
+    } kRows[] = {
+        {"/テスト〜2−3", "/\x83\x65\x83\x58\x83\x67%E3%80%9C2%E2%88%923"},
+        {"‖—¢£¬", "%E2%80%96%E2%80%94%C2%A2%C2%A3%C2%AC"},
+        {"～－\r\n", "\x81\x60\x81\x7C\r\n"},
+        {"/〜😀", nullptr},
+    };
+    for (const auto& r : kRows) {
+        const auto got = text::Utf8UrlToCp932(r.utf8);
+        EXPECT_EQ(got ? Hex(*got) : "<none>", r.cp932 ? Hex(r.cp932) : "<none>")
+            << "input " << r.utf8;
     }
 }
 

@@ -5,7 +5,7 @@ Starts Xvfb, a local HTTP server on 127.0.0.1, installs the build into a tempora
 starts pomvex with POMVEX_HOME in a temporary folder and drives it only with X input
 (xdotool). Checks the downloaded files byte for byte and the log file's CP932 lines.
 
-Usage: e2e_test.py BUILD_DIR [scenario ...]   (scenarios: later, get, check; default: all)
+Usage: e2e_test.py BUILD_DIR [scenario ...]   (scenarios: later, get, check, second, sigterm; default: all)
 The installed launcher and icons are checked every time. Exit status 77: Xvfb or xdotool missing.
 """
 import datetime
@@ -13,6 +13,7 @@ import http.server
 import os
 import re
 import shutil
+import signal
 import subprocess
 import sys
 import tempfile
@@ -26,6 +27,7 @@ class Server:
     """Serves a folder on 127.0.0.1 on a free port."""
 
     def __init__(self, root):
+        self.root = root
         handler = lambda *a, **k: http.server.SimpleHTTPRequestHandler(*a, directory=root, **k)
         http.server.SimpleHTTPRequestHandler.log_message = lambda *a: None
         self.httpd = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
@@ -63,14 +65,14 @@ class Display:
 
 
 class App:
-    def __init__(self, binary, display, home):
-        env = dict(os.environ, DISPLAY=display.name, POMVEX_HOME=home, QT_QPA_PLATFORM="xcb")
+    def __init__(self, binary, display, home, **more_env):
+        env = dict(os.environ, DISPLAY=display.name, POMVEX_HOME=home, QT_QPA_PLATFORM="xcb", **more_env)
         for k in ("http_proxy", "https_proxy", "ftp_proxy", "HTTP_PROXY", "HTTPS_PROXY", "all_proxy", "ALL_PROXY"):
             env.pop(k, None)
         self.env = env
         self.proc = subprocess.Popen([binary], env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         # Another scenario's window may be open on the same display: find ours by its process.
-        self.wid = self.xdo("search", "--sync", "--onlyvisible", "--pid", str(self.proc.pid),
+        self.wid = self.xdo("search", "--sync", "--all", "--onlyvisible", "--pid", str(self.proc.pid),
                             "--name", "^Pomvex$").split()[0]
         self.focus()
         time.sleep(1.0)
@@ -212,6 +214,69 @@ def scenario_later(binary, display, server, files, home):
         app.close()
 
 
+def scenario_second(binary, display, server, files, home):
+    """A second start on a running copy's folder opens no window: over the session bus it brings
+    that copy to the front, without one it says so in a box. Another folder runs beside."""
+    bus = subprocess.Popen(["dbus-daemon", "--session", "--nofork", "--print-address=1"], stdout=subprocess.PIPE, text=True)
+    apps = []
+    try:
+        env = {"DBUS_SESSION_BUS_ADDRESS": bus.stdout.readline().strip()}
+        apps = [App(binary, display, home, **env), App(binary, display, home + "-other", **env)]
+        assert subprocess.run([binary], env=apps[0].env, timeout=30).returncode == 0
+        tree = subprocess.run(["xwininfo", "-root", "-children"], env=apps[0].env, capture_output=True, text=True)
+        assert next(int(l.split()[0], 16) for l in tree.stdout.splitlines() if '"Pomvex"' in l) == int(apps[0].wid)
+        lone = subprocess.Popen([binary], env=dict(apps[0].env, DBUS_SESSION_BUS_ADDRESS="unix:path=/none"))
+        box = apps[0].xdo("search", "--sync", "--all", "--onlyvisible", "--pid", str(lone.pid), "--name", ".").split()
+        assert len(box) == 1 and apps[0].xdo("getwindowname", box[0]).strip() == "pomvex", "not one box"
+        apps[0].xdo("windowfocus", "--sync", box[0])
+        time.sleep(1.0)
+        apps[0].key("Return")
+        assert lone.wait(30) == 0 and os.listdir(home) == ["Pomvex.lock"], os.listdir(home)
+    finally:
+        for app in apps:
+            app.close()
+        bus.terminate()
+    yield from ()
+
+
+def scenario_sigterm(binary, display, server, files, home):
+    """SIGTERM (a logout) in the middle of a download: Pomvex.log is written with the line that
+    says so, the partial file keeps its mark, and the next run continues it."""
+    script = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "servers", "http_server.py")
+    slow = subprocess.Popen([sys.executable, script, server.root], stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True)
+    url = f"http://127.0.0.1:{slow.stdout.readline().strip()}/range/two.dat?slow=20"
+    target, log = os.path.join(home, "two.dat?slow=20"), os.path.join(home, "Pomvex.log")  # the name keeps the query
+    start = [CLOCK, re.escape(url) + "をDLします", "保存先 " + re.escape(target)]
+    apps = []
+
+    def get():
+        apps.append(App(binary, display, home))
+        enter_list(apps[-1], [url])
+        apps[-1].key("Tab", "space")
+
+    try:
+        get()
+        end = time.time() + 30
+        while not (os.path.exists(target) and os.path.getsize(target) >= 65536) and time.time() < end:
+            time.sleep(0.1)
+        apps[0].proc.terminate()
+        assert apps[0].proc.wait(10) == -signal.SIGTERM
+        expect_lines(log_lines(home), start + ["システムの終了要求により終了しました"])
+        assert os.getxattr(target, "user.pomvex.partial"), "the partial file lost its mark"
+        get()
+        while "DL終了しました" not in open(log, "rb").read().decode("cp932") and time.time() < end + 30:
+            time.sleep(0.25)
+        expect_lines(log_lines(home), start + [r"\d+バイトから続きをDLします", CLOCK + "   DL終了しました"])
+        with open(target, "rb") as f:
+            assert f.read() == files["two.dat"], "the continued file differs from the served one"
+    finally:
+        for app in apps:
+            app.close()
+        slow.stdin.close()
+        slow.wait(10)
+    yield from ()
+
+
 def scenario_install(prefix):
     """What `cmake --install` put under the prefix for the desktop: launcher and icons."""
     with open(os.path.join(prefix, "share", "applications", "pomvex.desktop"), encoding="utf-8") as f:
@@ -228,7 +293,8 @@ def scenario_install(prefix):
     assert os.path.exists(os.path.join(icons, "scalable", "apps", "pomvex.svg"))
 
 
-SCENARIOS = {"later": scenario_later, "get": scenario_get, "check": scenario_check}
+SCENARIOS = {"later": scenario_later, "get": scenario_get, "check": scenario_check,
+             "second": scenario_second, "sigterm": scenario_sigterm}
 
 
 def main():

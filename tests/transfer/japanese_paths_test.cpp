@@ -16,6 +16,7 @@
 #include "fake/TestText.h"
 #include "platform/curl/CurlInternet.h"
 #include "resources/Resource.h"
+#include "resources/Strings.h"
 #include "transfer/LocalServers.h"
 #include "ui/PomvexDlg.h"
 
@@ -233,6 +234,54 @@ TEST_F(JapanesePaths, TypedUrlsGoOutAsBrowsersSendThem) {
             << Readable(m_dlg.m_strLog);
         for (const FakeBox& b : m_host.boxes) ADD_FAILURE() << "box: " << Readable(b.text);
         m_host.boxes.clear();
+    }
+}
+
+// Lists from Linux editors are UTF-8, with or without a byte-order mark. The UTF-8 bytes of
+// 写真/東京 are valid CP932 as well (蜀咏悄/譚ｱ莠ｬ): only reading them as UTF-8 asks for the right
+// file. A CP932 list reads as it always did; a UTF-8 line CP932 cannot hold stops the load.
+TEST_F(JapanesePaths, ListFilesInUtf8) {
+    const std::string url = Server().Origin() + "/写真/東京.bin", ascii = Server().Origin() + "/a";
+    const std::string bad = "http://127.0.0.1/〜.bin";
+    const struct {
+        const char* what;
+        std::string file;
+        std::string box;  // empty: the list loads and downloads
+    } rows[] = {
+        {"UTF-8, LF", url + "\n" + ascii, ""},
+        {"UTF-8, CR LF", url + "\r\n" + ascii + "\r\n", ""},
+        {"UTF-8 with BOM, LF", "\xEF\xBB\xBF" + url + "\n" + ascii + "\n", ""},
+        {"UTF-8 with BOM, CR LF", "\xEF\xBB\xBF" + url + "\r\n" + ascii, ""},
+        {"CP932", Sj(url.c_str()) + "\r\n" + ascii + "\r\n", ""},
+        {"UTF-8, a line CP932 lacks", url + "\n" + bad + "\n",
+         FormatStr(Sid::ListLineNotCp932, {"2", "http://127.0.0.1/<U+301C>.bin"})},
+    };
+    m_dlg.OnInitDialog();
+    const std::string listFile = m_user + "/ドキュメント/リスト.txt";
+    m_host.onFileDialog = [&](bool, const std::string&, std::string& chosen) {
+        chosen = Sj(listFile.c_str());
+        return true;
+    };
+    Server().Serve("写真/東京.bin", testsrv::Pattern(2000, 7));
+    m_host.texts[IDC_SAVE_DIR] = Sj((m_downloads + "/").c_str());
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.what);
+        testsrv::WriteBytes(listFile, r.file);
+        std::filesystem::remove(m_downloads + "/東京.bin");
+        m_host.texts[IDC_LIST] = "before";
+        m_host.boxes.clear();
+        m_dlg.OnCommand(IDC_OPEN_LIST, false);
+        if (!r.box.empty()) {
+            ASSERT_EQ(m_host.boxes.size(), 1u);
+            EXPECT_EQ(Readable(m_host.boxes[0].text), Readable(r.box));
+            EXPECT_EQ(m_host.texts[IDC_LIST], "before");
+            continue;
+        }
+        EXPECT_EQ(Readable(m_host.texts[IDC_LIST]), url + "\r\n" + ascii + "\r\n");
+        m_dlg.OnCommand(IDC_GET, false);
+        ASSERT_TRUE(m_host.AdvanceUntil([&] { return m_dlg.m_nCursor == 0; }, 300000));
+        EXPECT_TRUE(ReadBytes(m_downloads + "/東京.bin") == testsrv::Pattern(2000, 7));
+        for (const FakeBox& b : m_host.boxes) ADD_FAILURE() << "box: " << Readable(b.text);
     }
 }
 

@@ -37,7 +37,7 @@ std::string FromQ(const QString& s) {
 std::string FromQMultiLine(const QString& s) {
     QString crlf = s;
     crlf.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
-    return FromQ(crlf);
+    return text::Utf8UrlToCp932OrThrow(crlf.toStdString());
 }
 
 void SetWidgetText(QWidget* w, const std::string& cp932) {

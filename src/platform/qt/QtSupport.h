@@ -19,8 +19,11 @@ int64_t CoarseNowMs();
 QString ToQ(const std::string& cp932);
 // A multi-line box shows CR LF as a line break.
 QString ToQMultiLine(const std::string& cp932);
-// Throw CTextException when `s` holds a character with no CP932 form.
+// Throw CTextException when `s` holds a character with no CP932 form (text::Utf8ToCp932).
 std::string FromQ(const QString& s);
+// The one multi-line edit the program reads is the URL list: a character whose CP932 bytes
+// would name another one (〜 typed by an input method) becomes its UTF-8 percent-escape there,
+// so that the server is asked for what was typed; the others throw as in FromQ.
 std::string FromQMultiLine(const QString& s);
 
 // The text of an edit, multi-line edit, combo box, label or button; other widgets are left
