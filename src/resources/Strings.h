@@ -35,6 +35,7 @@ enum class Sid : int {
     TempCreateFailed,
     TempReadFailed,
     FileCreateFailed,  // "ファイルを作成できませんでした" (box)
+    LogRoundStart,  // "%1   再試行 %2回目を開始します (URL %3件)\r\n" (%1: the clock text)
 
     // Transfers
     SessionAgent = 500,
@@ -52,6 +53,8 @@ enum class Sid : int {
     LogFileSize,  // "ファイルサイズ"
     LogBytesEol,  // "バイト\r\n"
     LogCheckDone,
+    LogReason,  // "理由 %1\r\n": the line after a job's failure line
+    LogAnnouncedSize,  // "サーバーが示したサイズ%1バイト\r\n"
 
     // List editing
     ListFileName = 600,  // "Pomvex.txt"
@@ -73,6 +76,7 @@ enum class Sid : int {
     NetLoginRefused,
     NetFtpFileNotFound,
     NetProxyRefused,
+    NetCrawling,
     // Names at the operating-system boundary
     FolderNotShowable = 700,  // %1: the program folder, unshowable parts as <U+XXXX>/<0xXX>
     ChosenNameNotShowable,  // %1: the name a file dialog returned
