@@ -444,6 +444,44 @@ TEST_F(FaultMatrix, SlowAndOverlongBodiesArriveWhole) {
     }
 }
 
+// A body that crawls under the floor ends like a stall (the partial stays, the batch goes on
+// through the watchdog); a first kilobyte that takes longer than 10 s but comes is waited for.
+TEST_F(FaultMatrix, ACrawlEndsTheTransferAndASlowFirstKilobyteIsWaitedFor) {
+    struct Case {
+        const char* name;
+        std::string path, file;
+        bool crawls;
+    };
+    const std::vector<Case> cases = {
+        // 2 KiB, then 10 bytes a second: never silent for the stall limit, far under the floor.
+        {"crawl", "/drip/2048/400/100", "100", true},
+        // 22 bytes over 11 s, then the rest of 40000.
+        {"slow first kilobyte", "/trickle/40000/22/500", "500", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Next();
+        // Shortened for the crawl; the slow start keeps the real 100 s (it would crawl in 2 s).
+        curlnet::CurrentLimits().crawlWindowMs = c.crawls ? 2000 : m_savedLimits.crawlWindowMs;
+        std::string url = Servers().Http(c.path);
+        Start({url, GoodUrl()});
+        ASSERT_TRUE(RunToEnd());
+        std::string head = Announce(1, url) + SaveTo(Save() / c.file);
+        std::string want =
+            c.crawls ? head + Reason(Str(Sid::NetCrawling)) + kConnectFailed + GoodJob(102)
+                     : head + Done(1) + GoodJob(2);
+        ExpectLog(want, c.name);
+        EXPECT_EQ(ErrorBoxes(), "");
+        std::string got = ReadBytes(Save() / c.file);
+        if (c.crawls)
+            EXPECT_TRUE(got.size() >= 2048 && got.size() < 2448 && got == ServerPattern(got.size()))
+                << got.size() << " bytes kept";
+        else
+            EXPECT_TRUE(got == ServerPattern(40000)) << got.size() << " bytes on disk";
+        ExpectGoodFileAndLogFile(c.name);
+    }
+}
+
 TEST_F(FaultMatrix, SlowFtpDataArrivesWholeWhileTheClockRuns) {
     TempDir root;
     // The throttle lets 10000 bytes a second go and pauses about two seconds when they are
