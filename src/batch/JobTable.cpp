@@ -47,6 +47,7 @@ void CPomvexDlg::LoadJobTable() {
     m_nJobsStarted = 0;
     m_nJobsDone = 0;
     m_jobOutcomes.fill(JobOutcome::None);
+    m_jobFailures.fill(JobFailure{});
 }
 
 void CPomvexDlg::SaveLog() {

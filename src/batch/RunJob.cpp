@@ -1,8 +1,12 @@
 // One job of a batch: the sequencer's tick starts it here, the transfer of the batch's mode runs
 // it, and the outcome the transfer leaves is recorded for the batch (its tally, and which slot
 // ended how). However the job ends, the batch can go on: its URL counts as closed afterwards.
+#include <string>
+#include <utility>
+
 #include "batch/BatchRules.h"
 #include "resources/Resource.h"
+#include "resources/Strings.h"
 #include "ui/PomvexDlg.h"
 
 void CPomvexDlg::EndTransferNormally() {
@@ -10,6 +14,10 @@ void CPomvexDlg::EndTransferNormally() {
     m_bIdle = 1;
     m_host.InvalidateRect(true);
     m_host.UpdateWindow();
+}
+
+std::string CPomvexDlg::ReasonLine(const JobFailure& failure) {
+    return failure.reason.empty() ? std::string() : FormatStr(Sid::LogReason, {failure.reason});
 }
 
 void CPomvexDlg::RunJob(int index) {
@@ -36,17 +44,31 @@ void CPomvexDlg::RunJob(int index) {
         }
     } jobEnd{*this, firingsAtStart};
     // A job of an earlier batch that a reload overtook while it copied belongs to no tally.
-    auto record = [&](JobOutcome outcome) {
+    auto record = [&](JobOutcome outcome, JobFailure failure) {
         if (serial != m_nBatchSerial) return;
         m_jobOutcomes[static_cast<size_t>(index)] = outcome;
+        m_jobFailures[static_cast<size_t>(index)] =
+            outcome == JobOutcome::Done ? JobFailure{} : std::move(failure);
         if (outcome == JobOutcome::Done) ++m_nJobsDone;
     };
+    // A transfer sets it after its last pump, so a job nested inside it cannot leave its own.
+    m_jobFailure = {};
     JobOutcome outcome;
     try {
         outcome = download ? DownloadItem(index) : CheckItem(index);
+    } catch (const CException& e) {
+        JobFailure failure = FailureOf(e);
+        const std::string line = ReasonLine(failure);
+        record(JobOutcome::Broken, std::move(failure));
+        // During its batch the failure goes to the log, where the morning finds it beside its
+        // URL; a pile of boxes would not say which URL each was about. A transfer the deadline
+        // or 中止 left running has no batch any more: its failure gets the box.
+        if (serial != m_nBatchSerial || m_nCursor == 0) throw;
+        m_strLog += line;
+        return;
     } catch (...) {
-        record(JobOutcome::Broken);
+        record(JobOutcome::Broken, {});
         throw;
     }
-    record(outcome);
+    record(outcome, std::exchange(m_jobFailure, {}));
 }

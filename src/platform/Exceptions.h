@@ -64,6 +64,15 @@ class CInternetException : public CException {
 
     uint32_t m_dwError;
     std::string m_strText;
+    // Why, in the words the run log gives it (CP932, no line end): the HTTP status with its
+    // reason phrase, or the Japanese wording of the box without the library's text. Empty: the
+    // layer has no wording of its own, and GetErrorMessage() says it.
+    std::string m_strReason;
+    // The cause may be gone in a while (no answer, a stall or a crawl, a reset or refused
+    // connection, a body cut short, HTTP 408, 429, 500, 502, 503, 504): worth another try.
+    bool m_bMayPass = false;
+    uint32_t m_nRetryAfter = 0;  // the server's Retry-After in seconds; 0: none given
+    long m_nHttpStatus = 0;      // the final HTTP status that failed the open; 0: none
 };
 
 // Text typed by the user has a character with no CP932 form: the operation that needs

@@ -44,6 +44,9 @@ class CInternetFile {
     // server gave nothing to compare. Stored with a partial copy and handed back in ResumeFrom.
     // Never throws.
     virtual std::string GetValidator() const { return {}; }
+    // The size of the whole resource as the server announced it (HTTP Content-Length, FTP
+    // SIZE); -1 when it announced none. Never throws.
+    virtual int64_t GetAnnouncedSize() const { return -1; }
     // Releases the connection. Safe to call twice. Never throws.
     virtual void Close() = 0;
 };

@@ -58,6 +58,7 @@ constexpr Entry kTable[] = {
     {Sid::TempReadFailed, "tempファイルをReadできませんでした"},
     {Sid::FileCreateFailed, "ファイルを作成できませんでした"},
     {Sid::LogEndedFromOutside, "システムの終了要求により終了しました\r\n"},
+    {Sid::LogRoundStart, "%1   再試行 %2回目を開始します (URL %3件)\r\n"},
 
     {Sid::SessionAgent, "My Session"},
     {Sid::LogWillDownload, "をDLします\r\n"},
@@ -74,6 +75,8 @@ constexpr Entry kTable[] = {
     {Sid::LogFileSize, "ファイルサイズ"},
     {Sid::LogBytesEol, "バイト\r\n"},
     {Sid::LogCheckDone, " をチェック終了しました\r\n"},
+    {Sid::LogReason, "理由 %1\r\n"},
+    {Sid::LogAnnouncedSize, "サーバーが示したサイズ%1バイト\r\n"},
 
     {Sid::ListFileName, "Pomvex.txt"},
     {Sid::FileFilterAll, "全ﾌｧｲﾙ (*.*)"},
@@ -96,6 +99,7 @@ constexpr Entry kTable[] = {
     {Sid::NetLoginRefused, "ｻｰﾊﾞｰがﾛｸﾞｲﾝを拒否しました。ﾕｰｻﾞｰ名とﾊﾟｽﾜｰﾄﾞを確かめてください。"},
     {Sid::NetFtpFileNotFound, "FTP ｻｰﾊﾞｰにそのﾌｧｲﾙがありません。"},
     {Sid::NetProxyRefused, "ﾌﾟﾛｷｼ ｻｰﾊﾞｰが接続を拒否しました。"},
+    {Sid::NetCrawling, "ﾃﾞｰﾀがほとんど届かないため転送を打ち切りました。"},
     {Sid::FolderNotShowable,
      "フォルダ %1 の名前には、このプログラムで表示できない文字があります。\r\n"
      "保存場所にフォルダを入力するか、環境変数 POMVEX_HOME に別のフォルダを指定して起動しなおしてください。"},

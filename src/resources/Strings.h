@@ -37,6 +37,7 @@ enum class Sid : int {
     TempReadFailed,
     FileCreateFailed,  // "ファイルを作成できませんでした" (box)
     LogEndedFromOutside,  // a logout, a shutdown or a kill ended the batch
+    LogRoundStart,  // "%1   再試行 %2回目を開始します (URL %3件)\r\n" (%1: the clock text)
 
     // Transfers
     SessionAgent = 500,
@@ -54,6 +55,8 @@ enum class Sid : int {
     LogFileSize,  // "ファイルサイズ"
     LogBytesEol,  // "バイト\r\n"
     LogCheckDone,
+    LogReason,  // "理由 %1\r\n": the line after a job's failure line
+    LogAnnouncedSize,  // "サーバーが示したサイズ%1バイト\r\n"
 
     // List editing
     ListFileName = 600,  // "Pomvex.txt"
@@ -76,6 +79,7 @@ enum class Sid : int {
     NetLoginRefused,
     NetFtpFileNotFound,
     NetProxyRefused,
+    NetCrawling,
     // Names at the operating-system boundary
     FolderNotShowable = 700,  // %1: the program folder, unshowable parts as <U+XXXX>/<0xXX>
     ChosenNameNotShowable,  // %1: the name a file dialog returned

@@ -20,16 +20,20 @@ JobOutcome CPomvexDlg::CheckItem(int index) {
     m_host.InvalidateRect(true);
 
     std::unique_ptr<CInternetFile> file;
+    JobFailure failure;
     try {
         file = session->OpenURL(url);
-    } catch (const CInternetException&) {
-        file.reset();
-    } catch (const CFileException&) {
-        file.reset();
+    } catch (const CInternetException& e) {
+        failure = FailureOf(e);
+    } catch (const CFileException& e) {
+        failure = FailureOf(e);
     }
     if (!file) {
         session->Close();
-        m_strLog += Str(Sid::LogConnectFailed);
+        m_strLog += Str(Sid::LogConnectFailed) + ReasonLine(failure);
+        // Shown at once: the user should not wait for the next line to learn of it.
+        m_host.SetDlgItemText(IDC_LOG, m_strLog);
+        m_jobFailure = failure;
         return JobOutcome::OpenFailed;
     }
     m_bIdle = 0;
@@ -41,6 +45,9 @@ JobOutcome CPomvexDlg::CheckItem(int index) {
     const int32_t figure = static_cast<int32_t>(file->QueryDataAvailable());
 
     m_strLog += Str(Sid::LogFileSize) + std::to_string(figure) + Str(Sid::LogBytesEol);
+    // The figure above is what the library held, not the size; this is what the server said.
+    if (const int64_t announced = file->GetAnnouncedSize(); announced >= 0)
+        m_strLog += FormatStr(Sid::LogAnnouncedSize, {std::to_string(announced)});
     m_strLog += Str(Sid::LogCheckDone);
     m_host.SetDlgItemText(IDC_LOG, m_strLog);
     file->Close();

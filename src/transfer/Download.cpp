@@ -1,6 +1,5 @@
 // DownloadItem: one URL of the job table into the save folder, with the progress window.
 #include <charconv>
-#include <chrono>
 #include <memory>
 #include <optional>
 #include <string>
@@ -20,8 +19,6 @@ namespace {
 
 constexpr size_t kBlockSize = 1024;
 constexpr int64_t kAcceptBytes = 1000;
-// How long the first block may wait for the threshold (each read still has the stall limit).
-constexpr std::chrono::seconds kFirstBlockWait{10};
 // 64 blocks per write() call. Larger buffers measured slower, not faster: a 1 MiB buffer no
 // longer sits in the CPU cache when the kernel copies it into the page cache, and a 1 GiB
 // download spent twice the system time of a 64 KiB one.
@@ -43,11 +40,12 @@ JobOutcome CPomvexDlg::DownloadItem(int index) {
     m_host.SetDlgItemText(IDC_LOG, display);
     m_host.InvalidateRect(true);
 
-    // A refusal ends the item normally: nothing is written, the batch goes on.
-    auto refuse = [&] {
+    // A refusal ends the item normally: nothing is written, the batch goes on. `why` is the
+    // reason line of a refusal by status, empty for a file of 1 KB or less.
+    auto refuse = [&](const std::string& why) {
         session->Close();
-        m_strLog += Str(Sid::LogRefused);
-        display += Str(Sid::LogRefused);
+        m_strLog += Str(Sid::LogRefused) + why;
+        display += Str(Sid::LogRefused) + why;
         m_host.SetDlgItemText(IDC_LOG, display);
         EndTransferNormally();
         if (m_strJobs[index + 1].empty()) {
@@ -71,23 +69,29 @@ JobOutcome CPomvexDlg::DownloadItem(int index) {
 
     std::unique_ptr<CInternetFile> file;
     bool httpError = false;
+    JobFailure failure;
     try {
         file = early && early->resume ? session->OpenURLFrom(url, *early->resume)
                                       : session->OpenURL(url);
     } catch (const CInternetException& e) {
         httpError = e.m_dwError == INTERNET_ERROR_HTTP_STATUS;
-    } catch (const CFileException&) {
+        failure = FailureOf(e);
+    } catch (const CFileException& e) {
+        failure = FailureOf(e);
     }
     if (httpError) {
         // An error page is not the resource the user asked for.
-        refuse();
+        refuse(ReasonLine(failure));
+        m_jobFailure = failure;
         return JobOutcome::Refused;
     }
     if (!file) {
         session->Close();
-        m_strLog += Str(Sid::LogConnectFailed);
-        display += Str(Sid::LogConnectFailed);
+        const std::string failed = Str(Sid::LogConnectFailed) + ReasonLine(failure);
+        m_strLog += failed;
+        display += failed;
         m_host.SetDlgItemText(IDC_LOG, display);
+        m_jobFailure = failure;
         return JobOutcome::OpenFailed;
     }
     m_bIdle = 0;
@@ -96,22 +100,21 @@ JobOutcome CPomvexDlg::DownloadItem(int index) {
     // and (later) the window are released on the way out.
     // A read hands out what has arrived, and a server may send its first bytes in small pieces:
     // a 40 KB file whose first piece is 500 bytes is not "1 KB or less". So the first block is
-    // filled up to the threshold unless the data ends first; a server that drips is judged on
-    // what it sent within kFirstBlockWait, so the window never stays frozen for long.
+    // filled up to the threshold unless the data ends first, as the blocking read it stands for
+    // would be; a server that drips is bounded by the reader's stall limit and crawl floor.
     // A continued copy is judged as the whole file: what is on disk and the first block.
     const int64_t from = file->GetStartOffset();
     auto tooSmall = [&](size_t n) { return from + static_cast<int64_t>(n) < kAcceptBytes; };
     char block[kBlockSize];
     size_t count = file->Read(block, kBlockSize);
-    const auto firstBlockEnd = std::chrono::steady_clock::now() + kFirstBlockWait;
-    while (count > 0 && tooSmall(count) && std::chrono::steady_clock::now() < firstBlockEnd) {
+    while (count > 0 && tooSmall(count)) {
         size_t more = file->Read(block + count, kBlockSize - count);
         if (more == 0) break;
         count += more;
     }
     if (tooSmall(count)) {
         file->Close();
-        refuse();
+        refuse({});
         return JobOutcome::Refused;
     }
 
@@ -138,7 +141,8 @@ JobOutcome CPomvexDlg::DownloadItem(int index) {
     CFile guard, out;
     CFileException createError(CFileException::none, target);
     if (!OpenSaveFile(route, from, out, guard, &createError)) {
-        m_strLog += Str(Sid::LogCreateFailed);
+        m_jobFailure = FailureOf(createError);
+        m_strLog += Str(Sid::LogCreateFailed) + ReasonLine(m_jobFailure);
         file->Close();
         session->Close();
         progress.DestroyWindow();
@@ -208,12 +212,13 @@ JobOutcome CPomvexDlg::DownloadItem(int index) {
         writer.Flush();
         out.Close();
         if (!cancelled) CompleteSave(route, url);
-    } catch (const CFileException&) {
+    } catch (const CFileException& e) {
         file->Close();
         endCopy(true);
         session->Close();
-        m_strLog += Str(Sid::LogIoFailed);
-        display += Str(Sid::LogIoFailed);
+        m_jobFailure = FailureOf(e);
+        m_strLog += Str(Sid::LogIoFailed) + ReasonLine(m_jobFailure);
+        display += Str(Sid::LogIoFailed) + ReasonLine(m_jobFailure);
         m_host.SetDlgItemText(IDC_LOG, display);
         progress.DestroyWindow();
         return JobOutcome::FileError;

@@ -1,9 +1,12 @@
 // How one job of a batch ended, as the transfer leaves it for the batch. The batch decides from
-// this value alone (the end-of-batch tally today; later rounds for what may pass), never from the
+// this value alone (the end-of-batch tally, and which URLs get another round), never from the
 // log text, so a log line can be reworded without changing what the batch does.
 #pragma once
 
 #include <cstdint>
+#include <string>
+
+#include "platform/Exceptions.h"
 
 enum class JobOutcome : uint8_t {
     None,          // no job has ended in this slot of the current batch
@@ -12,6 +15,24 @@ enum class JobOutcome : uint8_t {
     OpenFailed,    // the URL could not be opened (no answer, refused, name unknown, TLS, ...)
     CreateFailed,  // the save file could not be created
     FileError,     // writing the save file failed (full disk, I/O error)
-    Broken,        // the transfer failed once open and its error went to the error handler
+    Broken,        // the transfer failed once open; its error went to the log or the box
     Cancelled,     // the user pressed the progress window's cancel
 };
+
+// Why a job that did not end Done ended so, beside its outcome.
+struct JobFailure {
+    bool mayPass = false;      // the cause may be gone in a while: worth another round
+    uint32_t retryAfterS = 0;  // the server's Retry-After in seconds; 0: none given
+    std::string reason;        // the run log's words for it (CP932, no line end); empty: none
+};
+
+inline JobFailure FailureOf(const CInternetException& e) {
+    return {e.m_bMayPass, e.m_nRetryAfter,
+            e.m_strReason.empty() ? e.GetErrorMessage() : e.m_strReason};
+}
+
+// Any other failure will not pass by itself: its reason is the box's text.
+inline JobFailure FailureOf(const CException& e) {
+    if (const auto* net = dynamic_cast<const CInternetException*>(&e)) return FailureOf(*net);
+    return {false, 0, e.GetErrorMessage()};
+}

@@ -110,6 +110,10 @@ class CPomvexDlg : public HostEvents {
     int32_t m_nJobsDone = 0;      // of those, jobs that ended JobOutcome::Done
     // How each job of this batch ended, by job-table slot; None until its job has ended.
     std::array<JobOutcome, 102> m_jobOutcomes{};
+    // Why each job of this batch that did not end Done ended so, by slot (of its last round).
+    std::array<JobFailure, 102> m_jobFailures{};
+    // The running job's failure: a transfer sets it just before it returns a failed outcome.
+    JobFailure m_jobFailure;
     int32_t m_nTransfers = 0;     // transfers on the stack (nested ones included)
     // 1: a batch ended by itself and its notification waits for the transfer that outlived it.
     uint8_t m_bNoticePending = 0;
@@ -125,6 +129,8 @@ class CPomvexDlg : public HostEvents {
     // The normal end of a transfer: the next tick may start the next job, no URL is open any
     // more, and the window is repainted with what the transfer left.
     void EndTransferNormally();
+    // The log line that gives a failure's reason ("理由 ..."); empty when it has none.
+    static std::string ReasonLine(const JobFailure& failure);
     // Starts job `index` with the transfer of the batch's mode and tallies its outcome. However
     // the transfer ends it leaves m_bIdle 1, and re-arms the watchdog when the job failed
     // (m_bReady still 0) after the watchdog had fired during it. Rethrows what the transfer

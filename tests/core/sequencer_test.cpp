@@ -265,14 +265,15 @@ TEST_F(Sequencer, Running_ErrorAfterOpen_WaitingIdle) {
     EXPECT_EQ(dlg->m_strLog, Started(ClockAt(0, 0, 1), "D1", "A") + Failed("D1"));
 }
 
-TEST_F(Sequencer, Running_ErrorThrown_ReachesTheWrapperAndWaits) {
+// During a batch the error goes to the log as the job's reason, not to a box.
+TEST_F(Sequencer, Running_ErrorThrown_IsLoggedWithoutABoxAndWaits) {
     Behaviour thrown{Behaviour::ErrorAfterOpen};
     thrown.throws = true;
     AfterJobA(thrown);
     ExpectBatch(2, 0, 1);
-    ASSERT_EQ(host.boxes.size(), 1u);
-    EXPECT_EQ(host.boxes[0].type, unsigned{MB_ICONSTOP});
-    EXPECT_EQ(host.boxes[0].text, "stand-in failure");
+    EXPECT_TRUE(host.boxes.empty());
+    EXPECT_EQ(dlg->m_strLog,
+              Started(ClockAt(0, 0, 1), "D1", "A") + Sj("理由 stand-in failure\r\n"));
 }
 
 TEST_F(Sequencer, Running_Watchdog_UrlOpen_OnlyLogs) {
@@ -406,7 +407,7 @@ TEST_F(Sequencer, Waiting_BrokenTransfer_TheWatchdogReleasesTheBatch) {
         std::string logAfterStart;
     } cases[] = {
         {"logged", {Behaviour::ErrorAfterOpen}, 1000, Failed("D1") + kConnect},
-        {"thrown", thrown, 1000, kConnect},
+        {"thrown", thrown, 1000, Sj("理由 stand-in failure\r\n") + kConnect},
         {"past the watchdog",
          {Behaviour::ErrorAfterOpen, 120, 1000},
          121000,

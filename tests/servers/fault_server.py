@@ -13,6 +13,7 @@ HTTP routes (N, MS are decimal numbers; every body byte is pattern(i) unless sai
   /nobody/N              headers with Content-Length N, then silence
   /drip/FIRST/N/MS       Content-Length FIRST+N: FIRST bytes at once, then one byte every MS
   /pieces/N/FIRST/MS     Content-Length N: FIRST bytes, MS pause, the rest after another MS
+  /trickle/N/K/MS        Content-Length N: K bytes one every MS, then the rest at once
   /endless/NAME          chunked, 64 KiB chunks until the client goes away
   /close-mid/N           chunked, N/2 bytes, then the connection closes without the last chunk
   /short/N               Content-Length N, N-100 bytes sent, then close
@@ -108,6 +109,15 @@ class Handler(BaseHTTPRequestHandler):
                 self.wfile.flush()
                 time.sleep(ms / 1000.0)
                 self.wfile.write(data[first:])
+            elif route == "trickle":
+                n, k, ms = int(p[1]), int(p[2]), int(p[3])
+                data = pattern(n)
+                self.head(200, n)
+                for i in range(k):
+                    self.wfile.write(data[i:i + 1])
+                    self.wfile.flush()
+                    time.sleep(ms / 1000.0)
+                self.wfile.write(data[k:])
             elif route == "endless":
                 self.head(200, None, [("Transfer-Encoding", "chunked")])
                 chunk = pattern(65536)

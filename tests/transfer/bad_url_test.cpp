@@ -8,9 +8,9 @@
 
 #include "fake/FakeHost.h"
 #include "fake/TestText.h"
-#include "resources/Text.h"
 #include "platform/curl/CurlInternet.h"
 #include "resources/Resource.h"
+#include "resources/Text.h"
 #include "transfer/LocalServers.h"
 #include "ui/PomvexDlg.h"
 
@@ -33,21 +33,29 @@ TEST(BadUrl, EveryBadUrlEndsInALoggedOutcomeAtOnce) {
         std::string url;
         End end;
         const char* savedAs;  // for End::Saved
+        const char* reason;   // the reason line's text after a failure
     };
     const Case cases[] = {
-        {"scheme only", "http://", End::ConnectFailed, nullptr},
-        {"no scheme, no host", "://", End::ConnectFailed, nullptr},
-        {"unclosed IPv6 bracket", "http://[::1", End::ConnectFailed, nullptr},
-        {"port out of range", "http://host.invalid:99999/a.zip", End::ConnectFailed, nullptr},
-        {"unknown scheme", "nntp://127.0.0.1/a.zip", End::ConnectFailed, nullptr},
-        {"only blanks", "   ", End::ConnectFailed, nullptr},
-        {"control characters", local + "/files/a\x01\x7f.bin", End::ConnectFailed, nullptr},
-        {"tab in the host", "http://127.0.0.1\t/a.zip", End::ConnectFailed, nullptr},
-        {"NUL inside", std::string("http://\0/a.zip", 14), End::ConnectFailed, nullptr},
-        {"10 KB path", local + "/" + std::string(10 * 1024, 'p'), End::Refused, nullptr},
+        {"scheme only", "http://", End::ConnectFailed, nullptr, "URL: No host part in the URL"},
+        {"no scheme, no host", "://", End::ConnectFailed, nullptr, "URL: Bad scheme"},
+        {"unclosed IPv6 bracket", "http://[::1", End::ConnectFailed, nullptr,
+         "URL: Bad IPv6 address"},
+        {"port out of range", "http://host.invalid:99999/a.zip", End::ConnectFailed, nullptr,
+         "URL: Port number was not a decimal number between 0 and 65535"},
+        {"unknown scheme", "nntp://127.0.0.1/a.zip", End::ConnectFailed, nullptr,
+         "Protocol \"nntp\" not supported"},
+        {"only blanks", "   ", End::ConnectFailed, nullptr, "URL: Bad scheme"},
+        {"control characters", local + "/files/a\x01\x7f.bin", End::ConnectFailed, nullptr,
+         "URL: Bad path"},
+        {"tab in the host", "http://127.0.0.1\t/a.zip", End::ConnectFailed, nullptr,
+         "URL: Bad hostname"},
+        {"NUL inside", std::string("http://\0/a.zip", 14), End::ConnectFailed, nullptr,
+         "URL: No host part in the URL"},
+        {"10 KB path", local + "/" + std::string(10 * 1024, 'p'), End::Refused, nullptr,
+         "HTTP 404 Not Found"},
         // Escaped the way a browser would, so the server finds the file; the name keeps the
         // escape, as the URL splitter hands the path out.
-        {"space in the path", local + "/files/a b.bin", End::Saved, "a%20b.bin"},
+        {"space in the path", local + "/files/a b.bin", End::Saved, "a%20b.bin", ""},
     };
     for (const Case& c : cases) {
         for (bool download : {true, false}) {
@@ -75,26 +83,29 @@ TEST(BadUrl, EveryBadUrlEndsInALoggedOutcomeAtOnce) {
             std::string start =
                 "CLOCK\r\n" + c.url + Sj(download ? "をDLします\r\n" : "をチェックします\r\n");
             std::string want;
+            const std::string reason = Sj("理由 ") + c.reason + "\r\n";
             if (c.end == End::ConnectFailed) {
-                want = start + Sj("接続に失敗しました\r\n");
+                want = start + Sj("接続に失敗しました\r\n") + reason;
                 EXPECT_EQ(dlg.m_bReady, 0);
                 EXPECT_EQ(dlg.m_bIdle, 1) << "the watchdog must be able to release the batch";
             } else if (!download && c.end == End::Refused) {
                 // A check of an error page fails the open.
-                want = start + Sj("接続に失敗しました\r\n");
+                want = start + Sj("接続に失敗しました\r\n") + reason;
             } else if (!download) {
                 // The figure is what curl had buffered after the first block: any number.
                 const std::string& log = dlg.m_strLog;
-                std::string size = Sj("ファイルサイズ"),
-                            end = Sj("バイト\r\n") + Sj(" をチェック終了しました\r\n");
+                std::string size = Sj("ファイルサイズ"), end = Sj(" をチェック終了しました\r\n");
                 size_t digits = start.size() + size.size();
                 size_t stop = log.find_first_not_of("0123456789", digits);
                 want = stop == std::string::npos
                            ? start
-                           : start + size + log.substr(digits, stop - digits) + end;
+                           : start + size + log.substr(digits, stop - digits) + Sj("バイト\r\n") +
+                                 Sj("サーバーが示したサイズ3000バイト\r\n") + end;
             } else if (c.end == End::Refused) {
-                want = start + Sj("要求された URL がないか、1Kバイト以下のファイルです\r\n"
-                                  "ファイルをDLできませんでした\r\n");
+                want = start +
+                       Sj("要求された URL がないか、1Kバイト以下のファイルです\r\n"
+                          "ファイルをDLできませんでした\r\n") +
+                       reason;
                 EXPECT_EQ(dlg.m_bReady, 1);
             } else {
                 std::string path = save / c.savedAs;

@@ -8,9 +8,10 @@
 
 #include "fake/FakeHost.h"
 #include "fake/TestText.h"
-#include "resources/Text.h"
 #include "platform/curl/CurlInternet.h"
 #include "resources/Resource.h"
+#include "resources/Strings.h"
+#include "resources/Text.h"
 #include "transfer/LocalServers.h"
 #include "ui/PomvexDlg.h"
 
@@ -53,6 +54,10 @@ class TransferTest : public ::testing::Test {
             "がないか、1Kバイト以下のファイルです\r\nファイルをDLできませんでした\r\n");
     }
     std::string ConnectFailed() const { return Sj("接続に失敗しました\r\n"); }
+    // The line after a failure line; `why` is CP932 already when `utf8` is false.
+    static std::string Reason(const std::string& why, bool utf8 = true) {
+        return Sj("理由 ") + (utf8 ? Sj(why.c_str()) : why) + "\r\n";
+    }
     std::string LogBox() { return m_host.texts[IDC_LOG]; }
     bool LogFileWritten() const { return ReadBytes(m_home / "Pomvex.log") != "<missing>"; }
 
@@ -126,14 +131,16 @@ TEST_F(TransferTest, HttpErrorPageIsRefusedWhenDownloadingAndAFailedOpenWhenChec
     std::string url = Servers().Http("/status/404/2000");
     Run(url);
     ExpectFields(1, 1, "404 download");
-    EXPECT_EQ(Readable(m_dlg->m_strLog), Readable(Announce(url) + Refused()));
+    EXPECT_EQ(Readable(m_dlg->m_strLog),
+              Readable(Announce(url) + Refused() + Reason("HTTP 404 Not Found")));
     EXPECT_EQ(ReadBytes(m_save / "2000"), "<missing>");
     EXPECT_FALSE(LogFileWritten());
 
     m_dlg->m_strLog.clear();
     Run(url, false);
     EXPECT_EQ(Readable(m_dlg->m_strLog),
-              Readable(kClock + "\r\n" + url + Sj("をチェックします\r\n") + ConnectFailed()));
+              Readable(kClock + "\r\n" + url + Sj("をチェックします\r\n") + ConnectFailed() +
+                       Reason("HTTP 404 Not Found")));
     ExpectFields(0, 1, "404 check");
     EXPECT_TRUE(m_host.boxes.empty());
 }
@@ -151,13 +158,17 @@ TEST_F(TransferTest, OpenFailuresLogAndLeaveTheWatchdogToReleaseTheBatch) {
     struct Case {
         const char* what;
         std::string url;
+        std::string reason;  // CP932
     };
     const Case cases[] = {
-        {"unknown host", "http://no-such-host.invalid/a.zip"},
-        {"nothing listens", "http://127.0.0.1:" + std::to_string(testsrv::UnusedPort()) + "/a.zip"},
-        {"missing FTP file", Servers().Ftp("/missing.bin")},
-        {"redirect to a local file", Servers().Http("/redirect?to=file:///etc/passwd")},
-        {"missing local file", "file://" + dir.path() + "/missing.bin"},
+        {"unknown host", "http://no-such-host.invalid/a.zip", Str(Sid::NetHostNotFound)},
+        {"nothing listens", "http://127.0.0.1:" + std::to_string(testsrv::UnusedPort()) + "/a.zip",
+         Str(Sid::NetConnectRefused)},
+        {"missing FTP file", Servers().Ftp("/missing.bin"), Str(Sid::NetFtpFileNotFound)},
+        {"redirect to a local file", Servers().Http("/redirect?to=file:///etc/passwd"),
+         "Protocol \"file\" not supported or disabled in libcurl"},
+        {"missing local file", "file://" + dir.path() + "/missing.bin",
+         dir.path() + Sj("/missing.bin が見つかりませんでした。")},
     };
     for (const Case& c : cases) {
         for (bool download : {true, false}) {
@@ -170,10 +181,10 @@ TEST_F(TransferTest, OpenFailuresLogAndLeaveTheWatchdogToReleaseTheBatch) {
             EXPECT_TRUE(m_host.boxes.empty()) << what;
             std::string start =
                 download ? Announce(c.url) : kClock + "\r\n" + c.url + Sj("をチェックします\r\n");
-            EXPECT_EQ(Readable(m_dlg->m_strLog), Readable(start + ConnectFailed())) << what;
-            // The download shows its failure line; the check shows the log as it was before it.
-            EXPECT_EQ(Readable(LogBox()),
-                      Readable(download ? "\r\n\r\n\r\n\r\n" + start + ConnectFailed() : start))
+            const std::string failed = start + ConnectFailed() + Reason(c.reason, false);
+            EXPECT_EQ(Readable(m_dlg->m_strLog), Readable(failed)) << what;
+            // Both show the failure at once: the download its own lines, the check the log.
+            EXPECT_EQ(Readable(LogBox()), Readable(download ? "\r\n\r\n\r\n\r\n" + failed : failed))
                 << what;
         }
     }
@@ -209,9 +220,10 @@ TEST_F(TransferTest, CheckOfASmallResourceReportsNothingLeft) {
     std::string url = Servers().Serve("c1024.bin", testsrv::Pattern(1024));
     Run(url, false);
     ExpectFields(1, 1, "check");
-    EXPECT_EQ(Readable(m_dlg->m_strLog),
-              Readable(kClock + "\r\n" + url + Sj("をチェックします\r\nファイルサイズ0バイト\r\n") +
-                       Sj(" をチェック終了しました\r\n")));
+    EXPECT_EQ(
+        Readable(m_dlg->m_strLog),
+        Readable(kClock + "\r\n" + url + Sj("をチェックします\r\nファイルサイズ0バイト\r\n") +
+                 Sj("サーバーが示したサイズ1024バイト\r\n") + Sj(" をチェック終了しました\r\n")));
     EXPECT_EQ(ReadBytes(m_save / "c1024.bin"), "<missing>") << "a check never writes";
 }
 
@@ -226,7 +238,8 @@ TEST_F(TransferTest, HttpsNeedsATrustedCertificate) {
 
     Run(url);
     ExpectFields(0, 1, "untrusted");
-    EXPECT_EQ(Readable(m_dlg->m_strLog), Readable(Announce(url) + ConnectFailed()));
+    EXPECT_EQ(Readable(m_dlg->m_strLog), Readable(Announce(url) + ConnectFailed() +
+                                                  Reason(Str(Sid::NetCertUntrusted), false)));
 
     setenv("SSL_CERT_FILE", (dir / "cert.pem").c_str(), 1);
     m_dlg->m_strLog.clear();
@@ -275,7 +288,8 @@ TEST_F(TransferTest, WriteFailureTakesTheIoFailurePath) {
     Run(url);
     ExpectFields(0, 0, "disk full");
     EXPECT_TRUE(m_host.boxes.empty());
-    std::string log = Announce(url) + SaveTo("/dev/full") + Sj("ファイル入出力に失敗しました\r\n");
+    std::string log = Announce(url) + SaveTo("/dev/full") + Sj("ファイル入出力に失敗しました\r\n") +
+                      Reason("/dev/full へのｱｸｾｽ中にﾃﾞｨｽｸがいっぱいになりました。");
     EXPECT_EQ(Readable(m_dlg->m_strLog), Readable(log));
     EXPECT_EQ(Readable(LogBox()), Readable("\r\n\r\n\r\n\r\n" + log));
     EXPECT_EQ(m_dlg->m_nBytesSinceSample, 0);
@@ -287,8 +301,11 @@ TEST_F(TransferTest, CreateFailureIsLoggedOnly) {
     m_host.texts[IDC_SAVE_DIR] = m_save / "a-file/no-such-folder/";
     Run(url);
     ExpectFields(0, 0, "create failed");
-    EXPECT_EQ(Readable(m_dlg->m_strLog),
-              Readable(Announce(url) + Sj("ファイルを作成できませんでした\r\n")));
+    EXPECT_EQ(
+        Readable(m_dlg->m_strLog),
+        Readable(Announce(url) + Sj("ファイルを作成できませんでした\r\n") +
+                 Reason(m_save / "no-such-folder/x.bin" + Sj(" には無効なﾊﾟｽが含まれています。"),
+                        false)));
     EXPECT_EQ(Readable(LogBox()), Readable("\r\n\r\n\r\n\r\n" + Announce(url)))
         << "the log box is not updated";
 }

@@ -91,7 +91,8 @@ TEST_F(KeepTest, AnOldFileSurvivesEveryFailedReplacementAndTheBytesThatArrivedAr
         {"broken body", "/short/300000", "300000", none, testsrv::ServerPattern(299900), false, ""},
         {"cancel", "/files/keep.bin", "keep.bin", cancel, body, false, Sj("中止しました\r\n")},
         {"full disk", "/files/keep.bin", "keep.bin", fullDisk, body.substr(0, 20000), false,
-         Sj("ファイル入出力に失敗しました\r\n")},
+         Sj("ファイル入出力に失敗しました\r\n") + Sj("理由 ") + Sj(Path("keep.bin.part").c_str()) +
+             Sj(" へのｱｸｾｽ中にﾃﾞｨｽｸがいっぱいになりました。\r\n")},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

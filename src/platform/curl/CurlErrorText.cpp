@@ -4,6 +4,7 @@
 
 #include <curl/curl.h>
 
+#include <algorithm>
 #include <optional>
 
 #include "platform/Internet.h"
@@ -53,6 +54,24 @@ std::optional<Sid> OwnText(int code, const ErrorDetail& d) {
     }
 }
 
+// "HTTP 503 Service Unavailable", or without the phrase when the server sent none.
+std::string StatusReason(long status, const std::string& reasonPhrase) {
+    std::string text = "HTTP " + std::to_string(status);
+    if (!reasonPhrase.empty()) text += " " + reasonPhrase;
+    return text;
+}
+
+// The status failure of an open, with what the batch needs to try it again.
+[[noreturn]] void ThrowStatus(std::string english, long status, const std::string& reasonPhrase,
+                              uint32_t retryAfter) {
+    CInternetException e(INTERNET_ERROR_HTTP_STATUS, std::move(english));
+    e.m_nHttpStatus = status;
+    e.m_strReason = StatusReason(status, reasonPhrase);
+    e.m_bMayPass = HttpStatusMayPass(status);
+    e.m_nRetryAfter = retryAfter;
+    throw e;
+}
+
 }  // namespace
 
 std::string ErrorBoxText(int code, const ErrorDetail& detail, const std::string& english) {
@@ -61,16 +80,52 @@ std::string ErrorBoxText(int code, const ErrorDetail& detail, const std::string&
     return FormatStr(Sid::NetErrorWithLibraryText, {Str(*own), english});
 }
 
-void ThrowCurl(CURLcode code, const char* errorBuffer, CURL* easy) {
+std::string ErrorReasonText(int code, const ErrorDetail& detail, const std::string& english) {
+    std::optional<Sid> own = OwnText(code, detail);
+    return own ? Str(*own) : english;
+}
+
+bool CurlErrorMayPass(int code) {
+    switch (code) {
+        case CURLE_OPERATION_TIMEDOUT:
+        case CURLE_COULDNT_CONNECT:
+        case CURLE_RECV_ERROR:
+        case CURLE_SEND_ERROR:
+        case CURLE_PARTIAL_FILE:
+        case CURLE_GOT_NOTHING:
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool HttpStatusMayPass(long status) {
+    return status == 408 || status == 429 || status == 500 || status == 502 || status == 503 ||
+           status == 504;
+}
+
+void ThrowCurl(CURLcode code, const char* errorBuffer, CURL* easy,
+               const std::string& reasonPhrase) {
     std::string english = (errorBuffer && *errorBuffer) ? errorBuffer : curl_easy_strerror(code);
-    if (code == CURLE_HTTP_RETURNED_ERROR)
-        throw CInternetException(INTERNET_ERROR_HTTP_STATUS, english);
+    if (code == CURLE_HTTP_RETURNED_ERROR) {
+        long status = 0;
+        curl_off_t retryAfter = 0;
+        if (easy) {
+            curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
+            curl_easy_getinfo(easy, CURLINFO_RETRY_AFTER, &retryAfter);
+        }
+        ThrowStatus(english, status, reasonPhrase,
+                    static_cast<uint32_t>(std::clamp<curl_off_t>(retryAfter, 0, UINT32_MAX)));
+    }
     ErrorDetail detail;
     if (easy) {
         curl_easy_getinfo(easy, CURLINFO_SSL_VERIFYRESULT, &detail.sslVerifyResult);
         curl_easy_getinfo(easy, CURLINFO_HTTP_CONNECTCODE, &detail.proxyConnectCode);
     }
-    throw CInternetException(static_cast<uint32_t>(code), ErrorBoxText(code, detail, english));
+    CInternetException e(static_cast<uint32_t>(code), ErrorBoxText(code, detail, english));
+    e.m_strReason = ErrorReasonText(code, detail, english);
+    e.m_bMayPass = CurlErrorMayPass(code);
+    throw e;
 }
 
 void ThrowLibrary(CURLcode code) {
@@ -104,16 +159,30 @@ void ThrowResourceChanged() {
                              "The resource changed on the server while it was read");
 }
 
-void ThrowOtherStatus(long status) {
-    throw CInternetException(INTERNET_ERROR_HTTP_STATUS,
-                             "HTTP status " + std::to_string(status) + " is not the resource");
+void ThrowOtherStatus(long status, const std::string& reasonPhrase) {
+    ThrowStatus("HTTP status " + std::to_string(status) + " is not the resource", status,
+                reasonPhrase, 0);
 }
 
 void ThrowStalled(long stallTimeoutMs) {
     std::string english =
         "No data received for " + std::to_string(stallTimeoutMs / 1000) + " seconds";
-    throw CInternetException(CURLE_OPERATION_TIMEDOUT,
-                             ErrorBoxText(CURLE_OPERATION_TIMEDOUT, {}, english));
+    CInternetException e(CURLE_OPERATION_TIMEDOUT,
+                         ErrorBoxText(CURLE_OPERATION_TIMEDOUT, {}, english));
+    e.m_strReason = Str(Sid::NetTimedOut);
+    e.m_bMayPass = true;
+    throw e;
+}
+
+void ThrowCrawling(long windowMs, long floorBytesPerSec) {
+    std::string english = "Less than " + std::to_string(floorBytesPerSec) +
+                          " bytes per second received over " + std::to_string(windowMs / 1000) +
+                          " seconds";
+    CInternetException e(CURLE_OPERATION_TIMEDOUT,
+                         FormatStr(Sid::NetErrorWithLibraryText, {Str(Sid::NetCrawling), english}));
+    e.m_strReason = Str(Sid::NetCrawling);
+    e.m_bMayPass = true;
+    throw e;
 }
 
 }  // namespace curlnet

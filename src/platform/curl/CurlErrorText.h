@@ -18,14 +18,23 @@ struct ErrorDetail {
 
 // `code` is a CURLcode; `english` is libcurl's text (ASCII, so already CP932). Returns CP932.
 std::string ErrorBoxText(int code, const ErrorDetail& detail, const std::string& english);
+// The run log's reason for `code`: the box's Japanese words alone, else `english`. CP932.
+std::string ErrorReasonText(int code, const ErrorDetail& detail, const std::string& english);
+// Whether a failure with this CURLcode may pass: a timeout or stall, a refused connection, a
+// reset or a body cut short. Other failures (names, certificates, logins) stay as they are.
+bool CurlErrorMayPass(int code);
+// Whether a failed open with this final HTTP status may pass: 408, 429, 500, 502, 503, 504.
+bool HttpStatusMayPass(long status);
 
 // The exceptions. Each throws CInternetException with the code and text named; curl's texts are
 // ASCII, which is already CP932.
 
 // A failed transfer: the error buffer's text, else curl's text for the code, worded by
-// ErrorBoxText; an HTTP status of 400 or more throws INTERNET_ERROR_HTTP_STATUS instead. `easy`
-// (may be null) tells the details that choose the wording of the box.
-[[noreturn]] void ThrowCurl(CURLcode code, const char* errorBuffer, CURL* easy);
+// ErrorBoxText; an HTTP status of 400 or more throws INTERNET_ERROR_HTTP_STATUS instead, with
+// the status, `reasonPhrase` (the status line's, may be empty) and the Retry-After. `easy` (may
+// be null) tells the details that choose the wording of the box.
+[[noreturn]] void ThrowCurl(CURLcode code, const char* errorBuffer, CURL* easy,
+                            const std::string& reasonPhrase = {});
 // curl's own text for `code`, unworded: failures of the library itself (no memory, no handle).
 [[noreturn]] void ThrowLibrary(CURLcode code);
 // A failure of the multi interface, as CURLE_FAILED_INIT.
@@ -41,8 +50,10 @@ std::string ErrorBoxText(int code, const ErrorDetail& detail, const std::string&
 // A rewind whose second fetch does not start where the first did.
 [[noreturn]] void ThrowResourceChanged();
 // An open answered with a final HTTP status outside 2xx that curl let by.
-[[noreturn]] void ThrowOtherStatus(long status);
+[[noreturn]] void ThrowOtherStatus(long status, const std::string& reasonPhrase = {});
 // No byte for `stallTimeoutMs` during an open or a read, worded as a timeout.
 [[noreturn]] void ThrowStalled(long stallTimeoutMs);
+// Under `floorBytesPerSec` on average over the last `windowMs` of waiting for data.
+[[noreturn]] void ThrowCrawling(long windowMs, long floorBytesPerSec);
 
 }  // namespace curlnet

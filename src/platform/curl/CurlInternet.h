@@ -35,6 +35,10 @@ namespace curlnet {
 struct Limits {
     long connectTimeoutMs = 30000;
     long stallTimeoutMs = 60000;  // no byte for this long during the open or a read
+    // The crawl floor: under this many bytes a second, averaged over the last crawlWindowMs
+    // of waiting for data, ends the transfer as a stall does. 0 turns it off.
+    long crawlWindowMs = 100000;
+    long crawlFloorBytesPerSec = 1024;
     // Unread bytes above this pause the transfer. Pausing is dear (curl keeps a copy of the
     // held data and the socket backs up), so the budget is large enough that a full-speed
     // loopback transfer seldom pauses, and small enough to keep memory flat (about 4 MiB).

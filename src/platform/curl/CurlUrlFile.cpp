@@ -27,7 +27,8 @@ CurlUrlFile::CurlUrlFile(const std::string& agent, UrlPtr url, Protocol protocol
       m_strFileName(std::move(fileName)),
       m_limits(CurrentLimits()),
       m_waitHook(std::move(waitHook)),
-      m_check(protocol, std::move(plan)) {
+      m_check(protocol, std::move(plan)),
+      m_crawl(std::max(m_limits.crawlWindowMs, 1L), m_limits.crawlFloorBytesPerSec) {
     m_buf.reserve(m_limits.bufferBytes + static_cast<size_t>(m_limits.receiveChunkBytes));
     if (m_check.Plan().offset <= 0 || !Start(true)) Start(false);
     m_startOffset = m_check.DataStart();
@@ -55,7 +56,7 @@ std::span<const char> CurlUrlFile::ReadView(char*, size_t n) {
             return view;
         }
         if (m_bDone) {
-            if (m_result != CURLE_OK) ThrowCurl(m_result, m_errorBuffer, m_easy);
+            if (m_result != CURLE_OK) ThrowCurl(m_result, m_errorBuffer, m_easy, m_strReasonPhrase);
             return {};
         }
         if (!m_multi) ThrowClosed();
@@ -159,13 +160,17 @@ bool CurlUrlFile::Start(bool fromOffset) {
             curl_easy_getinfo(m_easy, CURLINFO_RESPONSE_CODE, &code);
             if (code < 200 || code >= 300) m_nOtherStatus = code;
         }
-        if (m_nOtherStatus != 0) ThrowOtherStatus(m_nOtherStatus);
-        if (m_bDone && m_result != CURLE_OK) ThrowCurl(m_result, m_errorBuffer, m_easy);
+        if (m_nOtherStatus != 0) ThrowOtherStatus(m_nOtherStatus, m_strReasonPhrase);
+        if (m_bDone && m_result != CURLE_OK)
+            ThrowCurl(m_result, m_errorBuffer, m_easy, m_strReasonPhrase);
     } catch (...) {
         Stop();
         throw;
     }
     m_check.Opened();
+    curl_off_t announced = -1;
+    curl_easy_getinfo(m_easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced);
+    m_nAnnounced = announced >= 0 ? announced + m_check.DataStart() : -1;
     return true;
 }
 
@@ -190,6 +195,19 @@ void CurlUrlFile::Discard() {
 }
 
 void CurlUrlFile::Drive() {
+    // Only the data phase is judged: before it, the stall limit is the only bound.
+    const bool judged = m_bOpen && !m_bDone;
+    const Clock::time_point began = Clock::now();
+    const uint64_t receivedBefore = m_nReceived;
+    DriveOnce();
+    if (!judged) return;
+    m_crawl.Add(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - began).count(),
+                m_nReceived - receivedBefore);
+    if (!m_bDone && m_crawl.Crawling())
+        ThrowCrawling(m_limits.crawlWindowMs, m_limits.crawlFloorBytesPerSec);
+}
+
+void CurlUrlFile::DriveOnce() {
     uint64_t before = m_nEvents;
     Utf8CtypeScope ctype;
     if (m_bPaused) {
@@ -251,6 +269,7 @@ size_t CurlUrlFile::OnData(const char* data, size_t n) {
         m_bDiscarded = true;
     }
     m_buf.insert(m_buf.end(), data, data + n);
+    m_nReceived += n;
     m_bOpen = true;  // data has begun (the only sign of an open FTP or gopher transfer)
     m_lastProgress = Clock::now();
     ++m_nEvents;
@@ -267,6 +286,18 @@ size_t CurlUrlFile::OnHeader(const char* data, size_t n) {
     const std::string_view line(data, n);
     if (m_bFtp) return m_check.OnFtpReply(m_easy, line) ? n : 0;
     if (!m_bHttp || m_bOpen) return n;  // trailers after the body change nothing
+    if (line.substr(0, 5) == "HTTP/") {
+        // "HTTP/1.1 503 Service Unavailable": the words after the code, for the run log.
+        m_strReasonPhrase.clear();
+        const size_t code = line.find(' ');
+        const size_t phrase = code == std::string_view::npos ? code : line.find(' ', code + 1);
+        if (phrase != std::string_view::npos) {
+            std::string_view words = line.substr(phrase + 1);
+            while (!words.empty() && (words.back() == '\r' || words.back() == '\n'))
+                words.remove_suffix(1);
+            m_strReasonPhrase.assign(words);
+        }
+    }
     bool blank = line == "\r\n" || line == "\n";
     if (blank) {
         // The end of a header block. Interim (1xx) and redirect blocks are followed by more.

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "platform/Internet.h"
+#include "platform/curl/CrawlFloor.h"
 #include "platform/curl/CurlInternet.h"
 #include "platform/curl/CurlResumeCheck.h"
 #include "platform/curl/CurlUrl.h"
@@ -45,6 +46,8 @@ class CurlUrlFile : public CInternetFile {
     std::string GetFileName() const override { return m_strFileName; }
     int64_t GetStartOffset() const override { return m_startOffset; }
     std::string GetValidator() const override { return m_check.Validator(); }
+    // HTTP: Content-Length; FTP: the size the server gave; from the start offset on, plus it.
+    int64_t GetAnnouncedSize() const override { return m_nAnnounced; }
     void Close() override { Stop(); }
 
   private:
@@ -63,8 +66,10 @@ class CurlUrlFile : public CInternetFile {
     // Drops the bytes already handed out.
     void Discard();
     // One step of the transfer: resume it if paused, let curl work, and wait for the socket
-    // when that produced nothing. Throws CInternetException after a stall.
+    // when that produced nothing. Throws CInternetException after a stall, or when the open
+    // transfer has fallen under the crawl floor.
     void Drive();
+    void DriveOnce();
     void CollectDone();
 
     static size_t WriteCallback(char* data, size_t size, size_t count, void* self);
@@ -91,7 +96,11 @@ class CurlUrlFile : public CInternetFile {
     long m_nOtherStatus = 0;  // HTTP: the final status, when it was not 2xx and curl let it by
     CURLcode m_result = CURLE_OK;
     Clock::time_point m_lastProgress;
-    uint64_t m_nEvents = 0;  // header lines and data chunks received so far
+    uint64_t m_nEvents = 0;         // header lines and data chunks received so far
+    uint64_t m_nReceived = 0;       // data bytes received so far
+    CrawlFloor m_crawl;             // fed only while a read waits
+    std::string m_strReasonPhrase;  // HTTP: the reason phrase of the last status line
+    int64_t m_nAnnounced = -1;      // GetAnnouncedSize()
 
     // Received bytes; [m_pos, size) are unread. Until the first rewind the bytes from byte 0
     // stay too, so that the rewind costs nothing.
