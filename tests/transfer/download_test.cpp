@@ -304,7 +304,7 @@ TEST_F(TransferTest, CreateFailureIsLoggedOnly) {
     EXPECT_EQ(
         Readable(m_dlg->m_strLog),
         Readable(Announce(url) + Sj("ファイルを作成できませんでした\r\n") +
-                 Reason(m_save / "no-such-folder/x.bin" + Sj(" には無効なﾊﾟｽが含まれています。"),
+                 Reason(m_save / "a-file/no-such-folder/x.bin" + Sj(" には無効なﾊﾟｽが含まれています。"),
                         false)));
     EXPECT_EQ(Readable(LogBox()), Readable("\r\n\r\n\r\n\r\n" + Announce(url)))
         << "the log box is not updated";

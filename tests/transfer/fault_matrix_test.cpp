@@ -630,7 +630,8 @@ TEST_F(FaultMatrix, LocalFaultsGoOnThroughTheWatchdog) {
         // Within the scenario's save folder (a missing one would be made: keep_test).
         {"save folder cannot be made", "a-file/missing/", url, kCreateFailed,
          "a-file/missing/local.bin", kInvalidPath},
-        {"target is an existing folder", "", url, kCreateFailed, "local.bin", kInvalidPath},
+        {"target is an existing folder", "", url, kCreateFailed, "local.bin",
+         " へのｱｸｾｽは拒否されました。"},
         {"full disk", "/dev/", Servers().Http("/files/full"), SaveTo("/dev/full") + kIoFailed,
          "/dev/full", " へのｱｸｾｽ中にﾃﾞｨｽｸがいっぱいになりました。"},
     };
