@@ -19,6 +19,9 @@ enum class Sid : int {
     OutOfMemory,
     TextNotCp932,
     Untitled,  // "無題のﾌｧｲﾙ"
+    ConfirmEnd,  // "%1です。終了しますか?" (%1: the state line's words)
+    ButtonYes,
+    ButtonNo,
     FileCause0 = 300,  // FileCause0 + cause, cause 0..14
     FileCause14 = 314,
     InternalFailure = 61704,  // "ｱﾌﾟﾘｹｰｼｮﾝの内部ｴﾗｰです。"
