@@ -109,6 +109,16 @@ constexpr Entry kTable[] = {
     {Sid::NoticeCheckTally, "開始 %1件、チェック終了 %2件、未完了 %3件"},
     {Sid::LogResumeFrom, "%1バイトから続きをDLします\r\n"},
     {Sid::LogHiddenPassword, "*password*"},
+    {Sid::NameUrlList, "URLリスト"},
+    {Sid::NameLog, "ログ"},
+    {Sid::NameClock, "現在時刻"},
+    {Sid::NameState, "状態"},
+    {Sid::NameSerialPrefix, "番号の前の文字"},
+    {Sid::NameSerialFrom, "最初の番号"},
+    {Sid::NameSerialTo, "最後の番号"},
+    {Sid::NameSerialSuffix, "番号の後の文字"},
+    {Sid::NameProgressStatus, "ダウンロードの状況"},
+    {Sid::NameRateBar, "転送速度 (バイト/秒)"},
 };
 
 const Entry* Find(Sid id) {
