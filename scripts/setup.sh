@@ -15,6 +15,7 @@ PACKAGES=(
   "packaging: dpkg-dev file lintian appstream desktop-file-utils man-db"
   "Qt translations and locales: qt6-translations-l10n locales"
   "D-Bus test buses: dbus python3-dbus python3-gi attr"
+  "accessibility bus: at-spi2-core python3-pyatspi"
 )
 
 installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }

@@ -11,11 +11,14 @@
 // Message-box types (only what the program uses).
 enum : unsigned {
     MB_OK = 0x0,
+    MB_YESNO = 0x4,  // "はい" and "いいえ"
     MB_ICONSTOP = 0x10,
+    MB_ICONQUESTION = 0x20,
     MB_ICONEXCLAMATION = 0x30,
+    MB_DEFBUTTON2 = 0x100,  // the second button is the default
     MB_SYSTEMMODAL = 0x1000,
 };
-enum : int { IDOK = 1, IDCANCEL = 2 };
+enum : int { IDOK = 1, IDCANCEL = 2, IDYES = 6, IDNO = 7 };
 
 class DialogView;
 
@@ -67,6 +70,9 @@ public:
     // OK command of the main window (Enter outside the multi-line boxes). Returns true when the
     // window may close.
     virtual bool OnOKCommand() = 0;
+    // Cancel command of the main window (Escape, the close box). Returns true when the window
+    // may close.
+    virtual bool OnCancelCommand() = 0;
 };
 
 // The main window and the platform services around it. One per main window.
@@ -101,7 +107,9 @@ public:
     virtual void PumpMessages() = 0;
 
     // --- boxes and dialogs (all modal loops keep serving the timers) ---
-    // Box with OK, caption = application name. Returns IDOK.
+    // Box with OK, or with "はい" and "いいえ" for MB_YESNO (the first the default unless
+    // MB_DEFBUTTON2); caption = application name. Returns IDOK, or IDYES or IDNO (also when the
+    // box is closed another way).
     virtual int MessageBox(const std::string& text, unsigned type) = 0;
     // Open (open=true) or save dialog with the filter "全ﾌｧｲﾙ (*.*)". Open requires an existing
     // file; save asks before replacing one. Returns true with the chosen path on OK. Paths are

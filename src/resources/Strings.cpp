@@ -29,6 +29,9 @@ constexpr Entry kTable[] = {
     {Sid::AlreadyRunning,
      "このプログラムは、フォルダ %1 ですでに動いています。\r\n"
      "同じフォルダで 2 つ同時には動かせません。別に動かすときは、環境変数 POMVEX_HOME に別のフォルダを指定して起動してください。"},
+    {Sid::ConfirmEnd, "%1です。終了しますか?"},
+    {Sid::ButtonYes, "はい(&Y)"},
+    {Sid::ButtonNo, "いいえ(&N)"},
     {static_cast<Sid>(300), "ｴﾗｰはありませんでした。"},
     {static_cast<Sid>(301), "%1 へのｱｸｾｽ中に不明なｴﾗｰが発生しました。"},
     {static_cast<Sid>(302), "%1 が見つかりませんでした。"},
@@ -117,6 +120,16 @@ constexpr Entry kTable[] = {
     {Sid::NoticeCheckTally, "開始 %1件、チェック終了 %2件、未完了 %3件"},
     {Sid::LogResumeFrom, "%1バイトから続きをDLします\r\n"},
     {Sid::LogHiddenPassword, "*password*"},
+    {Sid::NameUrlList, "URLリスト"},
+    {Sid::NameLog, "ログ"},
+    {Sid::NameClock, "現在時刻"},
+    {Sid::NameState, "状態"},
+    {Sid::NameSerialPrefix, "番号の前の文字"},
+    {Sid::NameSerialFrom, "最初の番号"},
+    {Sid::NameSerialTo, "最後の番号"},
+    {Sid::NameSerialSuffix, "番号の後の文字"},
+    {Sid::NameProgressStatus, "ダウンロードの状況"},
+    {Sid::NameRateBar, "転送速度 (バイト/秒)"},
 };
 
 const Entry* Find(Sid id) {

@@ -7,6 +7,7 @@
 #include <string_view>
 
 enum class Sid : int {
+    None = 0,  // no string
     // Application shell
     IDS_ABOUTBOX = 101,
     IDS_PROGRESS_CAPTION = 105,
@@ -20,6 +21,9 @@ enum class Sid : int {
     TextNotCp932,
     Untitled,  // "無題のﾌｧｲﾙ"
     AlreadyRunning,  // %1: the program folder, where another copy runs
+    ConfirmEnd,  // "%1です。終了しますか?" (%1: the state line's words)
+    ButtonYes,
+    ButtonNo,
     FileCause0 = 300,  // FileCause0 + cause, cause 0..14
     FileCause14 = 314,
     InternalFailure = 61704,  // "ｱﾌﾟﾘｹｰｼｮﾝの内部ｴﾗｰです。"
@@ -97,6 +101,17 @@ enum class Sid : int {
     LogResumeFrom = 900,  // "%1バイトから続きをDLします\r\n" (%1: the bytes already on disk)
     // What the run log shows in place of a URL's password
     LogHiddenPassword = 1100,  // "*password*"
+    // What a screen reader calls the controls that no label names
+    NameUrlList = 1200,
+    NameLog,
+    NameClock,
+    NameState,
+    NameSerialPrefix,
+    NameSerialFrom,
+    NameSerialTo,
+    NameSerialSuffix,
+    NameProgressStatus,  // the progress window's status line while it is empty
+    NameRateBar,  // the rate bar, and the rate's number while it is empty
 };
 
 // The CP932 bytes of string `id`. The reference stays valid for the life of the process.

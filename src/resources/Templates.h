@@ -5,6 +5,8 @@
 
 #include <span>
 
+#include "resources/Strings.h"
+
 inline constexpr int IDC_STATIC = -1;
 
 enum class Kind {
@@ -38,6 +40,13 @@ enum CtlFlags : unsigned {
     // Enter stays in the control: it presses no default button and gives no OK. (An editable box
     // with WantReturn takes it as a line break; a read-only one does nothing with it.)
     KeepsEnter = 1u << 15,
+    // A label whose text changes while its window is up: assistive technologies hear of a change
+    // at most once a second, after it was painted; its name is the text, or `name` while empty.
+    LiveText = 1u << 16,
+    // A read-only box whose next text mostly continues the one it shows (the log): only the
+    // continuation goes in, so a screen reader hears the new lines, in order; the box looks as
+    // after a replacement of the whole text.
+    AppendsText = 1u << 17,
 };
 
 struct ControlTemplate {
@@ -46,6 +55,11 @@ struct ControlTemplate {
     const char* text;  // UTF-8
     int x, y, w, h;    // dialog units
     unsigned flags;
+    // A label: the control it names for assistive technologies (its buddy), or 0. A control
+    // named by labels is called by their texts, in template order.
+    int labelFor = 0;
+    // A control no label names: its accessible name from the string table.
+    Sid name = Sid::None;
     // With FitText: the widest text the box will show (UTF-8); each '0' stands for any digit.
     const char* widest = nullptr;
 };

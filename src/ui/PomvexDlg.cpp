@@ -1,7 +1,9 @@
 #include "ui/PomvexDlg.h"
 
+#include <array>
 #include <new>
 #include <string>
+#include <utility>
 
 #include "platform/Exceptions.h"
 #include "platform/FileSystem.h"
@@ -142,6 +144,11 @@ bool CPomvexDlg::OnOKCommand() {
     bool ok = false;
     RunGuarded(
         [this, &ok] {
+            // "いいえ" must leave the armed schedule and the list copy as they were.
+            std::string* const exchanged[] = {&m_strMonth,  &m_strDay,      &m_strHour,
+                                              &m_strMinute, &m_strDuration, &m_strListEdit};
+            std::array<std::string, std::size(exchanged)> before;
+            for (size_t i = 0; i < before.size(); ++i) before[i] = *exchanged[i];
             struct Step {
                 int id;
                 std::string* field;
@@ -160,10 +167,28 @@ bool CPomvexDlg::OnOKCommand() {
                 }
             }
             m_strListEdit = m_host.GetDlgItemText(IDC_LIST);
-            ok = true;
+            ok = ConfirmEnd();
+            if (!ok)
+                for (size_t i = 0; i < before.size(); ++i) *exchanged[i] = std::move(before[i]);
         },
         false);
     return ok;
+}
+
+bool CPomvexDlg::OnCancelCommand() {
+    bool ok = false;
+    RunGuarded([this, &ok] { ok = ConfirmEnd(); }, false);
+    return ok;
+}
+
+bool CPomvexDlg::ConfirmEnd() {
+    if (m_nCursor == 0 && !m_bArmed) return true;
+    // The words of the state line: a running batch's mode before the timer.
+    const Sid state = m_nCursor == 0    ? Sid::StateArmed
+                      : m_bDownloadMode ? Sid::StateDownloading
+                                        : Sid::StateChecking;
+    return m_host.MessageBox(FormatStr(Sid::ConfirmEnd, {Str(state)}),
+                             MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES;
 }
 
 void CPomvexDlg::OnAbout() {
@@ -172,5 +197,6 @@ void CPomvexDlg::OnAbout() {
 }
 
 void CPomvexDlg::OnExit() {
+    if (!ConfirmEnd()) return;
     m_host.ExitProcess(0);
 }

@@ -35,10 +35,17 @@ class CPomvexDlg : public HostEvents {
     // HostEvents: every call goes through the general message-error handler.
     void OnCommand(int id, bool fromMenu) override;
     void OnTimerEvent(unsigned id) override;
-    // Closing data exchange with the 2-byte length checks. True: the window may close.
+    // Closing data exchange with the 2-byte length checks. True: the window may close. While a
+    // batch runs or the timer is armed, an exchange that passes first asks whether to end the
+    // program; "いいえ" leaves every field as it was.
     bool OnOKCommand() override;
+    // True: the window may close (while a batch runs or the timer is armed, after "はい").
+    bool OnCancelCommand() override;
     void OnAbout();
-    void OnExit();  // ends the process at once, status 0
+    void OnExit();  // ends the process at once, status 0 (after "はい" while busy)
+    // False when a batch runs or the timer is armed and the user answers "いいえ" to the
+    // question whether to end the program; true at once otherwise.
+    bool ConfirmEnd();
 
     // Runs `handler` under the general message-error handler: a failure ends the handler at
     // the failing step and is reported in a box; the caller goes on. fromMenu picks the text

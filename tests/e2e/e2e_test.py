@@ -171,8 +171,9 @@ def scenario_check(binary, display, server, files, home):
         app.key("F10", "Right", "Return")
         assert wait_for(os.path.join(home, "Pomvex.log"), 60), "no log file after the list check"
         pats = []
-        for u in urls:
-            pats += [CLOCK, re.escape(u) + "をチェックします", r"ファイルサイズ\d+バイト", " をチェック終了しました"]
+        for n, u in zip(files, urls):
+            pats += [CLOCK, re.escape(u) + "をチェックします", r"ファイルサイズ\d+バイト",
+                     f"サーバーが示したサイズ{len(files[n])}バイト", " をチェック終了しました"]
         expect_lines(log_lines(home), pats)
         for name in files:
             assert not os.path.exists(os.path.join(home, name)), "a check wrote a file"

@@ -162,7 +162,7 @@ void FakeHost::PumpMessages() {
 int FakeHost::MessageBox(const std::string& text, unsigned type) {
     boxes.push_back({text, type});
     if (onMessageBox) onMessageBox(boxes.back());
-    return IDOK;
+    return (type & 0xF) == MB_YESNO ? yesNoAnswer : IDOK;
 }
 
 bool FakeHost::FileDialog(bool open, const std::string& initialPath, std::string& chosenPath) {

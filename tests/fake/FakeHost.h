@@ -83,6 +83,8 @@ class FakeHost : public Host {
     // ---- scripts ----
     // Runs while a box is open (the box is already recorded); may Advance the clock.
     std::function<void(const FakeBox&)> onMessageBox;
+    // What the user answers a MB_YESNO box: IDYES or IDNO.
+    int yesNoAnswer = IDNO;
     // Answers a file dialog: return true and set chosen for OK. Default: cancel.
     std::function<bool(bool open, const std::string& initial, std::string& chosen)> onFileDialog;
     // Plays the user of a modal dialog; returns IDOK or IDCANCEL. Default: IDCANCEL after init.

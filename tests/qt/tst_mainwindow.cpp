@@ -1,6 +1,7 @@
 // The main window as the user meets it: defaults, layout against the template, tab order,
-// Enter/Escape, the closing length check, the error wrapper's box, timers that fire inside
-// their own handler, and the template dialogs the host builds.
+// Enter/Escape, the closing length check, the question before a running night ends, the error
+// wrapper's box, timers that fire inside their own handler, and the template dialogs the host
+// builds.
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
@@ -19,12 +20,12 @@
 
 #include "platform/Exceptions.h"
 #include "platform/TextInput.h"
-#include "resources/Text.h"
 #include "platform/qt/QtHost.h"
 #include "qt/QtTestSupport.h"
 #include "resources/Resource.h"
 #include "resources/Strings.h"
 #include "resources/Templates.h"
+#include "resources/Text.h"
 #include "ui/PomvexDlg.h"
 
 namespace {
@@ -49,6 +50,17 @@ QString U(const char* utf8) {
 std::string Cp(const char* utf8) {
     return *text::Utf8ToCp932(utf8);
 }
+
+// "終了" would end the test: the status is recorded and the command leaves through the wrapper.
+class ExitRecordingHost : public QtHost {
+  public:
+    using QtHost::QtHost;
+    [[noreturn]] void ExitProcess(int status) override {
+        exitStatus = status;
+        throw status;
+    }
+    int exitStatus = -1;
+};
 
 }  // namespace
 
@@ -336,6 +348,60 @@ class TestMainWindow : public QObject {
         QCOMPARE(host->result(), int(QDialog::Rejected));
         QVERIFY(logicOf(*host).m_strMonth.empty());
         QVERIFY(logicOf(*host).m_strListEdit.empty());
+    }
+
+    // While a batch runs or the timer is armed, every way out asks first, "いいえ" the default.
+    void askBeforeEnding_data() {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("state");
+        QTest::addColumn<bool>("yes");
+        for (const char* path : {"Escape", "Enter in 保存場所", "close box", "終了"}) {
+            QTest::addRow("%s, no batch", path) << path << "idle" << false;
+            for (const char* state : {"batch", "armed"})
+                for (bool yes : {true, false})
+                    QTest::addRow("%s, %s, %s", path, state, yes ? "はい" : "いいえ")
+                        << path << state << yes;
+        }
+    }
+    void askBeforeEnding() {
+        QFETCH(QString, path);
+        QFETCH(QString, state);
+        QFETCH(bool, yes);
+        ExitRecordingHost h([this](Host& h) { return std::make_unique<TestDlg>(h, m_internet); });
+        QStringList asked;
+        h.onModalShown = [&](QDialog& d) {
+            auto* box = qobject_cast<QMessageBox*>(&d);
+            if (QAbstractButton* no = box->button(QMessageBox::No)) {
+                asked << box->text() + (box->defaultButton() == no ? " default " : " ") +
+                             no->text();
+                box->button(yes ? QMessageBox::Yes : QMessageBox::No)->click();
+            } else {
+                box->button(QMessageBox::Ok)->click();  // the wrapper's box after 終了
+            }
+        };
+        showActive(h);
+        TestDlg& d = logicOf(h);
+        if (state != "idle") d.OnCommand(state == "batch" ? IDC_GET : IDC_GET_LATER, false);
+        combo(h, IDC_MONTH)->setEditText("12");
+        auto fields = [&] {
+            return QStringLiteral("cursor %1, armed %2, month '%3', list copy of %4 bytes")
+                .arg(d.m_nCursor)
+                .arg(d.m_bArmed)
+                .arg(d.m_strMonth.c_str())
+                .arg(d.m_strListEdit.size());
+        };
+        const QString before = fields();
+        if (path == "Escape") QTest::keyClick(h.control(IDC_LIST), Qt::Key_Escape);
+        if (path == "Enter in 保存場所") QTest::keyClick(h.control(IDC_SAVE_DIR), Qt::Key_Return);
+        if (path == "close box") h.close();
+        if (path == "終了") d.OnCommand(ID_FILE_EXIT, true);
+        const QString words = state == "batch" ? "ダウンロード中" : "タイマー作動中";
+        QCOMPARE(asked, state == "idle"
+                            ? QStringList()
+                            : QStringList(words + "です。終了しますか? default いいえ(&N)"));
+        const bool ended = path == "終了" ? h.exitStatus == 0 : !h.isVisible();
+        QCOMPARE(ended, state == "idle" || yes);
+        if (!ended) QCOMPARE(fields(), before);  // the armed schedule and the list copy too
     }
 
     void enterInsideTheWindow() {

@@ -15,6 +15,7 @@
 #include <QStyle>
 #include <algorithm>
 
+#include "platform/qt/Accessibility.h"
 #include "platform/qt/QtSupport.h"
 
 // The icons are compiled into this static library; nothing references its resource table, so
@@ -216,6 +217,7 @@ std::vector<BuiltControl> BuildControls(const DialogTemplate& t, QWidget* client
         }
         built.push_back({&c, w});
     }
+    DescribeControls(built);
     return built;
 }
 

@@ -55,7 +55,8 @@ struct BuiltControl {
 // Builds every control of `t` as a child of `client` (whose size becomes the template's client
 // size), in template order, with tab order = template order restricted to TabStop controls.
 // Each control gets everything its template item asks for, the same in every window: a FitText
-// edit its narrowed face, a KeepsEnter control the Enter key to itself.
+// edit its narrowed face, a KeepsEnter control the Enter key to itself, every control what a
+// screen reader needs of it (see Accessibility.h).
 // REQUIRES: client is not null, has no children from an earlier build and already has the font
 // of its window (FitText measures with it).
 std::vector<BuiltControl> BuildControls(const DialogTemplate& t, QWidget* client,

@@ -25,6 +25,7 @@
 #include "platform/qt/SelectOnFocus.h"
 #include "platform/qt/TemplateDialog.h"
 #include "resources/Resource.h"
+#include "resources/Strings.h"
 
 namespace {
 
@@ -118,7 +119,7 @@ void QtHost::keyPressEvent(QKeyEvent* e) {
 void QtHost::reject() {
     // A disabled window takes neither Escape nor its close box.
     if (!m_enabled) return;
-    QDialog::reject();
+    if (logic().OnCancelCommand()) QDialog::reject();
 }
 
 void QtHost::closeEvent(QCloseEvent* e) {
@@ -238,12 +239,23 @@ int QtHost::ShowMessageBox(QWidget* owner, const std::string& text, unsigned typ
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     if ((type & 0xF0) == MB_ICONSTOP) icon = QMessageBox::Critical;
     if ((type & 0xF0) == MB_ICONEXCLAMATION) icon = QMessageBox::Warning;
-    QMessageBox box(icon, AppName(), ToQ(text), QMessageBox::Ok, owner ? owner : this);
+    if ((type & 0xF0) == MB_ICONQUESTION) icon = QMessageBox::Question;
+    const bool yesNo = (type & 0xF) == MB_YESNO;
+    QMessageBox box(icon, AppName(), ToQ(text),
+                    yesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok,
+                    owner ? owner : this);
     box.setTextFormat(Qt::PlainText);
     box.setFont(DialogFont());
     if (type & MB_SYSTEMMODAL) box.setWindowModality(Qt::ApplicationModal);
+    if (yesNo) {
+        // The program's own words, whatever translation of the toolkit is loaded.
+        box.button(QMessageBox::Yes)->setText(ToQ(Str(Sid::ButtonYes)));
+        box.button(QMessageBox::No)->setText(ToQ(Str(Sid::ButtonNo)));
+        box.setDefaultButton((type & MB_DEFBUTTON2) ? QMessageBox::No : QMessageBox::Yes);
+    }
     RunModal(box);
-    return IDOK;
+    if (!yesNo) return IDOK;
+    return box.clickedButton() == box.button(QMessageBox::Yes) ? IDYES : IDNO;
 }
 
 int QtHost::MessageBox(const std::string& text, unsigned type) {

@@ -79,7 +79,8 @@ class QtHost : public QDialog, public Host {
     // test hook sees it, and the window that was active gets the activation (and with it its
     // focused control) back afterwards. Returns exec()'s result.
     int RunModal(QDialog& dialog);
-    // A message box owned by `owner` with the application name as caption.
+    // A message box owned by `owner` with the application name as caption; returns as
+    // Host::MessageBox.
     int ShowMessageBox(QWidget* owner, const std::string& text, unsigned type);
     // Runs `fn` under the logic's error wrapper; false when it failed.
     bool Guarded(const std::function<void()>& fn);

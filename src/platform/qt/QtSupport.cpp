@@ -10,6 +10,7 @@
 #include <stdexcept>
 
 #include "platform/TextInput.h"
+#include "platform/qt/Accessibility.h"
 #include "resources/Text.h"
 
 namespace qthost {
@@ -45,7 +46,8 @@ void SetWidgetText(QWidget* w, const std::string& cp932) {
         e->setText(ToQ(cp932));
         e->setCursorPosition(0);
     } else if (auto* m = qobject_cast<QPlainTextEdit*>(w)) {
-        m->setPlainText(ToQMultiLine(cp932));
+        const QString text = ToQMultiLine(cp932);
+        if (!SetAppendedText(m, text)) m->setPlainText(text);
     } else if (auto* c = qobject_cast<QComboBox*>(w)) {
         c->setEditText(ToQ(cp932));
     } else if (auto* l = qobject_cast<QLabel*>(w)) {
