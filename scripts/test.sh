@@ -36,9 +36,9 @@ if cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPOMVEX_SANITIZE=
     cmake --build build-asan -j"$JOBS"; then
     # The end-to-end run (Xvfb), the speed/memory guards (meaningless under ASan) and the
     # package (a Release build of its own, done in stage 1) stay out.
-    # The real X server run stays out too: with strict string checks ASan flags a read inside
+    # The real X server runs (xvfb, a11y) stay out too: with strict string checks ASan flags a read inside
     # libxkbcommon-x11 (strndup over a length-counted reply) while Qt connects, before our code.
-    run_stage asan build-asan -LE "e2e|perf|package|xvfb"
+    run_stage asan build-asan -LE "e2e|perf|package|xvfb|a11y"
 else
     RESULT[asan]=1
     SUMMARY[asan]="build failed"
