@@ -48,6 +48,7 @@ void CPomvexDlg::LoadJobTable() {
     m_nJobsDone = 0;
     m_jobOutcomes.fill(JobOutcome::None);
     m_jobFailures.fill(JobFailure{});
+    ResetRounds();
 }
 
 void CPomvexDlg::SaveLog() {

@@ -23,7 +23,8 @@ std::string CPomvexDlg::ReasonLine(const JobFailure& failure) {
 void CPomvexDlg::RunJob(int index) {
     const uint32_t serial = m_nBatchSerial;
     const bool download = m_bDownloadMode != 0;
-    ++m_nJobsStarted;
+    // A URL counts once, however many rounds it runs in; only its last outcome stands.
+    if (m_jobOutcomes[static_cast<size_t>(index)] == JobOutcome::None) ++m_nJobsStarted;
     struct OnStack {
         int32_t& depth;
         explicit OnStack(int32_t& d) : depth(d) { ++depth; }

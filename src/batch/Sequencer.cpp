@@ -32,6 +32,7 @@ void CPomvexDlg::OnGetLater() {
 
 void CPomvexDlg::OnNext() {
     // Neither m_bIdle nor m_nCursor is looked at: with no batch running this only logs.
+    LetGoOfWaitingJob();
     m_bReady = 1;
     m_host.KillTimer(TIMER_WATCHDOG);
     m_strLog += Str(Sid::LogConnectFailed);
@@ -60,12 +61,16 @@ void CPomvexDlg::OnTimer(unsigned id) {
             m_host.InvalidateRect(false);
             m_host.UpdateWindow();
 
-            if (m_nCursor <= 0 || m_bReady != 1) break;
+            if (m_nCursor <= 0) break;
+            TickRoundWait();
+            if (m_bReady != 1) break;
             m_bReady = 0;
+            SkipToRoundSlot();
             // Slot 101 is empty after every load, so a batch ends there at the latest; the bound
             // check only guards against a cursor that no load produced.
             if (m_nCursor >= static_cast<int32_t>(m_strJobs.size()) ||
                 m_strJobs[static_cast<size_t>(m_nCursor)].empty()) {
+                if (BeginRoundWait()) break;
                 m_nCursor = 0;
                 ReportBatchEnd(false);
                 SaveLog();
@@ -76,8 +81,9 @@ void CPomvexDlg::OnTimer(unsigned id) {
             m_host.SetDlgItemText(IDC_URL, m_strJobs[static_cast<size_t>(m_nCursor)]);
             ++m_nCursor;
             m_host.SetTimer(TIMER_WATCHDOG, batch::kWatchdogMs);
-            // The one place the log is cleared: each batch's log begins with its first job.
-            if (m_nCursor == 2) m_strLog.clear();
+            // The one place the log is cleared: each batch's log begins with its first job (a
+            // round's first job is not the batch's).
+            if (m_nCursor == 2 && m_nRound == 0) m_strLog.clear();
             RunJob(m_nCursor - 1);
             break;
         }

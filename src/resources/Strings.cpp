@@ -61,7 +61,7 @@ constexpr Entry kTable[] = {
     {Sid::TempReadFailed, "tempファイルをReadできませんでした"},
     {Sid::FileCreateFailed, "ファイルを作成できませんでした"},
     {Sid::LogEndedFromOutside, "システムの終了要求により終了しました\r\n"},
-    {Sid::LogRoundStart, "%1   再試行 %2回目を開始します (URL %3件)\r\n"},
+    {Sid::LogRoundStart, "%1   %2秒後に再試行 %3回目を開始します (URL %4件)\r\n"},
 
     {Sid::SessionAgent, "My Session"},
     {Sid::LogWillDownload, "をDLします\r\n"},

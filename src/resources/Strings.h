@@ -41,7 +41,7 @@ enum class Sid : int {
     TempReadFailed,
     FileCreateFailed,  // "ファイルを作成できませんでした" (box)
     LogEndedFromOutside,  // a logout, a shutdown or a kill ended the batch
-    LogRoundStart,  // "%1   再試行 %2回目を開始します (URL %3件)\r\n" (%1: the clock text)
+    LogRoundStart,  // "%1   %2秒後に再試行 %3回目を開始します (URL %4件)\r\n" (%1: clock, %2: wait s)
 
     // Transfers
     SessionAgent = 500,

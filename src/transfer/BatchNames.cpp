@@ -19,22 +19,28 @@ std::string NumberedName(const std::string& name, int n) {
     return name.substr(0, dot) + " (" + std::to_string(n) + ")" + name.substr(dot);
 }
 
+bool BatchTargets::FreeFor(const std::string& target, int slot) const {
+    const auto it = m_written.find(target);
+    return it == m_written.end() || (slot != 0 && it->second == slot);
+}
+
 std::string BatchTargets::NameFor(uint32_t serial, const std::string& folder,
-                                  const std::string& name) const {
+                                  const std::string& name, int slot) const {
     if (name.empty() || serial == 0 || serial != m_serial) return name;
-    if (!m_written.count(JoinSavePath(folder, name))) return name;
+    if (FreeFor(JoinSavePath(folder, name), slot)) return name;
     for (int n = 2;; ++n) {
         std::string numbered = NumberedName(name, n);
-        if (!m_written.count(JoinSavePath(folder, numbered))) return numbered;
+        if (FreeFor(JoinSavePath(folder, numbered), slot)) return numbered;
     }
 }
 
-void BatchTargets::Written(uint32_t serial, const std::string& target) {
+void BatchTargets::Written(uint32_t serial, const std::string& target, int slot) {
     if (serial == 0) return;
     if (serial != m_serial) {
         if (serial < m_serial) return;
         m_serial = serial;
         m_written.clear();
     }
-    m_written.insert(target);
+    // The first writer keeps it: a later job only writes there after NameFor gave it the name.
+    m_written.emplace(target, slot);
 }

@@ -2,11 +2,12 @@
 // (http://a/x/data.bin and http://b/y/data.bin, .../files/1/download and .../files/2/download);
 // within one batch a later one must not replace what an earlier one saved, so it takes the next
 // numbered name in the style of the desktop's browsers. A new batch starts afresh, so running
-// the same list again finds every job's file under the same name as the first run.
+// the same list again finds every job's file under the same name as the first run; and a job that
+// goes again in a later round of its batch finds its own file, not a numbered one.
 #pragma once
 
 #include <cstdint>
-#include <set>
+#include <map>
 #include <string>
 
 // The target path: folder text + name, with one '/' between unless the folder already ends in
@@ -21,17 +22,22 @@ std::string NumberedName(const std::string& name, int n);
 // The targets the downloads of one batch have written.
 class BatchTargets {
   public:
-    // The name a job of batch `serial` saves `name` under in `folder`: `name` itself when no
-    // earlier job of that batch wrote JoinSavePath(folder, name), else the first NumberedName
-    // (from 2 on) that no earlier job of it wrote. An empty name (the target is the folder) is
-    // kept as it is, and so is every name while no list has been loaded (serial 0).
-    std::string NameFor(uint32_t serial, const std::string& folder, const std::string& name) const;
+    // The name job `slot` of batch `serial` saves `name` under in `folder`: `name` itself when no
+    // other job of that batch wrote JoinSavePath(folder, name), else the first NumberedName
+    // (from 2 on) that no other job of it wrote. What the job itself wrote (in an earlier round)
+    // is its own. An empty name (the target is the folder) is kept as it is, and so is every name
+    // while no list has been loaded (serial 0). Slot 0 names no job: nothing written is its own.
+    std::string NameFor(uint32_t serial, const std::string& folder, const std::string& name,
+                        int slot = 0) const;
 
-    // A job of batch `serial` has written `target`. A newer serial forgets the earlier batch; a
-    // job of a batch that a newer one has overtaken counts for none.
-    void Written(uint32_t serial, const std::string& target);
+    // Job `slot` of batch `serial` has written `target`. A newer serial forgets the earlier
+    // batch; a job of a batch that a newer one has overtaken counts for none.
+    void Written(uint32_t serial, const std::string& target, int slot = 0);
 
   private:
-    uint32_t m_serial = 0;            // the batch m_written belongs to
-    std::set<std::string> m_written;  // JoinSavePath results, as written
+    // Whether `target` is free for job `slot`: unwritten, or written by that job itself.
+    bool FreeFor(const std::string& target, int slot) const;
+
+    uint32_t m_serial = 0;                 // the batch m_written belongs to
+    std::map<std::string, int> m_written;  // JoinSavePath results, as written -> the job's slot
 };

@@ -40,15 +40,17 @@ JobOutcome CPomvexDlg::DownloadItem(int index) {
     m_host.SetDlgItemText(IDC_LOG, display);
     m_host.InvalidateRect(true);
 
-    // A refusal ends the item normally: nothing is written, the batch goes on. `why` is the
-    // reason line of a refusal by status, empty for a file of 1 KB or less.
-    auto refuse = [&](const std::string& why) {
+    // A refusal ends the item normally: nothing is written, the batch goes on. `failure` is the
+    // refusal by status, empty for a file of 1 KB or less. The log file waits for a round that
+    // follows: it is written once, when the batch has ended.
+    auto refuse = [&](const JobFailure& failure) {
         session->Close();
+        const std::string why = ReasonLine(failure);
         m_strLog += Str(Sid::LogRefused) + why;
         display += Str(Sid::LogRefused) + why;
         m_host.SetDlgItemText(IDC_LOG, display);
         EndTransferNormally();
-        if (m_strJobs[index + 1].empty()) {
+        if (m_strJobs[index + 1].empty() && !RoundFollows(index, failure)) {
             SaveLog();
             m_host.SetDlgItemText(IDC_LOG, m_strLog);
         }
@@ -62,7 +64,8 @@ JobOutcome CPomvexDlg::DownloadItem(int index) {
         try {
             const std::string folder = m_host.GetDlgItemText(IDC_SAVE_DIR);
             early = PlanSave(
-                JoinSavePath(folder, m_batchTargets.NameFor(serial, folder, earlyName)), url);
+                JoinSavePath(folder, m_batchTargets.NameFor(serial, folder, earlyName, index)),
+                url);
         } catch (const CTextException&) {
         }
     }
@@ -81,7 +84,7 @@ JobOutcome CPomvexDlg::DownloadItem(int index) {
     }
     if (httpError) {
         // An error page is not the resource the user asked for.
-        refuse(ReasonLine(failure));
+        refuse(failure);
         m_jobFailure = failure;
         return JobOutcome::Refused;
     }
@@ -121,7 +124,7 @@ JobOutcome CPomvexDlg::DownloadItem(int index) {
     file->SeekToBegin();
     const std::string folder = m_host.GetDlgItemText(IDC_SAVE_DIR);
     // A name an earlier job of this batch wrote is numbered: no URL's file replaces another's.
-    const std::string name = m_batchTargets.NameFor(serial, folder, file->GetFileName());
+    const std::string name = m_batchTargets.NameFor(serial, folder, file->GetFileName(), index);
     const std::string target = JoinSavePath(folder, name);
     SaveRoute route = early && early->target == target ? *early : PlanSave(target, url);
     // The server sent the whole resource (it changed, or ignores ranges): a fresh file, never
@@ -148,7 +151,7 @@ JobOutcome CPomvexDlg::DownloadItem(int index) {
         progress.DestroyWindow();
         return JobOutcome::CreateFailed;
     }
-    m_batchTargets.Written(serial, route.target);
+    m_batchTargets.Written(serial, route.target, index);
 
     // Marked before the first byte, so that even a killed program leaves a marked file.
     std::string validator = file->GetValidator();

@@ -121,7 +121,12 @@ class CPomvexDlg : public HostEvents {
     std::array<JobFailure, 102> m_jobFailures{};
     // The running job's failure: a transfer sets it just before it returns a failed outcome.
     JobFailure m_jobFailure;
-    int32_t m_nTransfers = 0;     // transfers on the stack (nested ones included)
+    // Further rounds over the jobs whose failure may pass (batch/Rounds.cpp); reset by a load.
+    int32_t m_nRound = 0;                     // 0: the first pass; else the round run or awaited
+    int32_t m_nRoundWait = 0;                 // ticks until that round starts; 0: no wait
+    std::array<uint8_t, 102> m_bGoesAgain{};  // by slot: 1 when its job is in round m_nRound
+    std::array<uint8_t, 102> m_bLetGo{};      // by slot: 1 when NEXT moved the batch past its job
+    int32_t m_nTransfers = 0;                 // transfers on the stack (nested ones included)
     // 1: a batch ended by itself and its notification waits for the transfer that outlived it.
     uint8_t m_bNoticePending = 0;
     uint8_t m_bNoticeTimeOver = 0;    // of the waiting notification: cut off by the deadline
@@ -150,6 +155,25 @@ class CPomvexDlg : public HostEvents {
     void ReportBatchEnd(bool timeOver);
     // Sends the waiting notification, if any, with the tally as it stands now. Never throws.
     void SendBatchNotice();
+
+    // ---- Rounds (batch/Rounds.cpp) ----
+
+    // A new job table: the first pass, nothing let go.
+    void ResetRounds();
+    // The batch has reached its empty entry: when a download batch has rounds left and jobs that
+    // go again, marks them, logs the round line, stops the watchdog and starts the wait (true).
+    // False: the batch ends here.
+    bool BeginRoundWait();
+    // On each tick of a running batch: counts the wait down; at its end, or when NEXT has raised
+    // m_bReady, the round is due from slot 1 (cursor 1, ready 1).
+    void TickRoundWait();
+    // In a round, moves m_nCursor over the slots that do not go again, to the empty entry at most.
+    void SkipToRoundSlot();
+    // Whether the batch will go on with a round after its empty entry, with the job in
+    // `runningSlot` ending with `running` (its outcome not recorded yet).
+    bool RoundFollows(int runningSlot, const JobFailure& running) const;
+    // NEXT: the job that holds the batch now goes in no further round.
+    void LetGoOfWaitingJob();
 
     Host& m_host;                       // not owned
     InternetClient& m_internet;         // not owned

@@ -9,9 +9,10 @@
 
 TEST(BatchNames, Table) {
     const struct {
-        std::vector<std::string> written;  // targets earlier jobs of batch 1 wrote
+        std::vector<std::string> written;  // targets jobs 1, 2, ... of batch 1 wrote
         uint32_t serial;                   // the asking job's batch (0: no list loaded)
         std::string folder, name, want;
+        int slot = 0;  // the asking job (0: none); what it wrote itself is its own
     } cases[] = {
         {{}, 1, "d/", "data.bin", "data.bin"},
         {{"d/data.bin"}, 1, "d/", "data.bin", "data (2).bin"},
@@ -23,13 +24,17 @@ TEST(BatchNames, Table) {
         {{"d/data.bin"}, 2, "d/", "data.bin", "data.bin"},
         {{"d/data.bin"}, 0, "d/", "data.bin", "data.bin"},
         {{"d/"}, 1, "d/", "", ""},
+        {{"d/data.bin"}, 1, "d/", "data.bin", "data.bin", 1},
+        {{"d/data.bin", "d/data (2).bin"}, 1, "d/", "data.bin", "data (2).bin", 2},
+        {{"d/data.bin", "d/data (2).bin"}, 1, "d/", "data.bin", "data (3).bin", 3},
     };
     for (const auto& c : cases) {
         BatchTargets targets;
-        for (const std::string& t : c.written) targets.Written(1, t);
-        const std::string got = targets.NameFor(c.serial, c.folder, c.name);
+        int slot = 0;
+        for (const std::string& t : c.written) targets.Written(1, t, ++slot);
+        const std::string got = targets.NameFor(c.serial, c.folder, c.name, c.slot);
         EXPECT_EQ(got, c.want) << "input: " << Readable(c.folder + c.name) << " of batch "
-                               << c.serial << "\n  got:   " << Readable(got)
+                               << c.serial << " job " << c.slot << "\n  got:   " << Readable(got)
                                << "\n  want:  " << Readable(c.want);
     }
 }

@@ -19,8 +19,8 @@
 #include "fake/TestText.h"
 #include "platform/Exceptions.h"
 #include "platform/Internet.h"
-#include "resources/Text.h"
 #include "resources/Resource.h"
+#include "resources/Text.h"
 #include "ui/PomvexDlg.h"
 
 namespace batch_test {
@@ -67,6 +67,7 @@ struct Behaviour {
         ErrorBeforeOpen,  // fails before the URL is open: ready and idle untouched
         ErrorAfterOpen,   // opens (idle 0), then fails: ready untouched, idle stays 0
         Cancel,           // copies, then the user cancels: cursor 0, ready 1, idle 1
+        Refuse,           // opens, refuses what it got (an error status): ready 1, idle 1
     };
     Kind kind = Normal;
     // Blocks copied with a pump after each (a long download); 0: the job never pumps.
@@ -77,6 +78,11 @@ struct Behaviour {
     int64_t busyMs = 0;
     // The error leaves the transfer as an exception instead of a log line.
     bool throws = false;
+    // The failure may pass (worth another round), with the server's Retry-After in seconds.
+    bool mayPass = false;
+    uint32_t retryAfterS = 0;
+    // Runs of this URL that end as `kind` says; later ones end normally. -1: every run.
+    int failingRuns = -1;
 };
 
 // A main window whose transfers are the stand-in. It logs its own bracketed ASCII lines so that
@@ -110,7 +116,8 @@ class BatchDlg : public CPomvexDlg {
 
         const std::string& url = m_strJobs[static_cast<size_t>(index)];
         auto it = behaviours.find(url);
-        const Behaviour b = it == behaviours.end() ? Behaviour{} : it->second;
+        Behaviour b = it == behaviours.end() ? Behaviour{} : it->second;
+        if (b.failingRuns >= 0 && ++m_runs[url] > b.failingRuns) b = Behaviour{};
         m_strLog += m_strClock + " [" + tag + " " + url + "]\r\n";
         if (b.busyMs) m_fake.Elapse(b.busyMs);
         if (b.kind == Behaviour::ErrorBeforeOpen) return Fail(tag, b, JobOutcome::OpenFailed);
@@ -140,6 +147,13 @@ class BatchDlg : public CPomvexDlg {
             m_nBytesSinceSample = 0;
         }
         if (b.kind == Behaviour::ErrorAfterOpen) return Fail(tag, b, JobOutcome::FileError);
+        if (b.kind == Behaviour::Refuse) {
+            m_strLog += "[" + tag + " refused]\r\n";
+            m_bReady = 1;
+            m_bIdle = 1;
+            m_jobFailure = {b.mayPass, b.retryAfterS, {}};
+            return JobOutcome::Refused;
+        }
         m_strLog += "[" + tag + " done]\r\n";
         m_bReady = 1;
         m_bIdle = 1;
@@ -147,12 +161,19 @@ class BatchDlg : public CPomvexDlg {
     }
 
     JobOutcome Fail(const std::string& tag, const Behaviour& b, JobOutcome logged) {
-        if (b.throws) throw CInternetException(12029, "stand-in failure");
+        if (b.throws) {
+            CInternetException e(12029, "stand-in failure");
+            e.m_bMayPass = b.mayPass;
+            e.m_nRetryAfter = b.retryAfterS;
+            throw e;
+        }
         m_strLog += "[" + tag + " failed]\r\n";
+        m_jobFailure = {b.mayPass, b.retryAfterS, {}};
         return logged;
     }
 
     FakeHost& m_fake;
+    std::map<std::string, int> m_runs;  // runs so far, by URL
 };
 
 // POMVEX_HOME is a fresh folder and TZ is UTC for the life of the fixture; the main window has

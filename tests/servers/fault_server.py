@@ -21,10 +21,15 @@ HTTP routes (N, MS are decimal numbers; every body byte is pattern(i) unless sai
   /loop/K                302 to /loop/K+1, for ever
   /noloc/N               302 without Location, with an N-byte body
   /status/CODE/N         status CODE with an N-byte body
+  /once/KIND/N/NAME      misbehaves at the first request for this path, then serves N bytes that
+                         can be resumed (strong ETag, "Range: bytes=A-" with If-Range -> 206).
+                         KIND: reset (N/2 bytes of the N announced, then a TCP reset), or
+                         busy-S (503 with "Retry-After: S" and a 2000-byte body)
 """
 import os
 import socket
 import ssl
+import struct
 import sys
 import threading
 import time
@@ -39,6 +44,8 @@ def pattern(n, start=0):
 class Handler(BaseHTTPRequestHandler):
     protocol_version = "HTTP/1.1"
     root = "."
+    seen = set()  # paths of /once/ already asked for
+    seen_lock = threading.Lock()
 
     def log_message(self, fmt, *args):
         pass
@@ -147,6 +154,8 @@ class Handler(BaseHTTPRequestHandler):
                 n = int(p[1])
                 self.head(302, n)
                 self.wfile.write(pattern(n))
+            elif route == "once":
+                self.once(p[1], int(p[2]))
             elif route == "status":
                 code, n = int(p[1]), int(p[2])
                 self.head(code, n)
@@ -156,6 +165,38 @@ class Handler(BaseHTTPRequestHandler):
                 self.wfile.write(b"x" * 2000)
         except (BrokenPipeError, ConnectionResetError, ssl.SSLError, OSError):
             pass
+
+
+    def once(self, kind, n):
+        with Handler.seen_lock:
+            first = self.path not in Handler.seen
+            Handler.seen.add(self.path)
+        etag = '"once-%d"' % n
+        if first and kind == "reset":
+            self.head(200, n, [("ETag", etag), ("Accept-Ranges", "bytes")])
+            self.wfile.write(pattern(n // 2))
+            self.wfile.flush()
+            # The client has read what came before the reset, so the partial file is exact.
+            time.sleep(0.5)
+            self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+            self.connection.close()
+            self.close_connection = True
+            return
+        if first and kind.startswith("busy-"):
+            self.head(503, 2000, [("Retry-After", kind[5:])])
+            self.wfile.write(b"b" * 2000)
+            return
+        asked = self.headers.get("Range", "")
+        start = 0
+        if asked.startswith("bytes=") and asked.endswith("-") and self.headers.get("If-Range") == etag:
+            start = int(asked[6:-1])
+        if 0 < start < n:
+            extra = [("ETag", etag), ("Content-Range", "bytes %d-%d/%d" % (start, n - 1, n))]
+            self.head(206, n - start, extra)
+        else:
+            start = 0
+            self.head(200, n, [("ETag", etag), ("Accept-Ranges", "bytes")])
+        self.wfile.write(pattern(n - start, start))
 
 
 def serve_http(args):
