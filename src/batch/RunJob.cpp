@@ -50,7 +50,7 @@ void CPomvexDlg::RunJob(int index) {
         m_jobOutcomes[static_cast<size_t>(index)] = outcome;
         m_jobFailures[static_cast<size_t>(index)] =
             outcome == JobOutcome::Done ? JobFailure{} : std::move(failure);
-        if (outcome == JobOutcome::Done) ++m_nJobsDone;
+        if (CountsAsDone(outcome)) ++m_nJobsDone;
     };
     // A transfer sets it after its last pump, so a job nested inside it cannot leave its own.
     m_jobFailure = {};

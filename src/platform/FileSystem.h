@@ -4,6 +4,7 @@
 // takes a name exactly as the system spells it. None of these opens a file.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 // What a path names, without following a final symbolic link (a link is `other`).
@@ -11,6 +12,7 @@ enum class PathKind { missing, regular, other };
 struct PathStatus {
     PathKind kind = PathKind::missing;
     unsigned long long size = 0;  // bytes, for a regular file
+    int64_t mtimeNs = 0;          // last modification, ns since 1970, for a regular file
 };
 // The status of `path` (CP932 text). A text that is not CP932, or a path that cannot be looked
 // at, is `other`: nothing may be decided about it. Never throws.

@@ -47,6 +47,9 @@ class CInternetFile {
     // The size of the whole resource as the server announced it (HTTP Content-Length, FTP
     // SIZE); -1 when it announced none. Never throws.
     virtual int64_t GetAnnouncedSize() const { return -1; }
+    // The server said that the version a conditional open named is still the current one: no
+    // data follows (Read returns 0). Never throws.
+    virtual bool IsUnchanged() const { return false; }
     // Releases the connection. Safe to call twice. Never throws.
     virtual void Close() = 0;
 };
@@ -76,6 +79,16 @@ class CInternetSession {
     virtual std::unique_ptr<CInternetFile> OpenURLFrom(const std::string& url,
                                                        const ResumeFrom& resume) {
         (void)resume;
+        return OpenURL(url);
+    }
+    // Like OpenURL, unless the resource is still the version `validator` (a GetValidator() of an
+    // earlier transfer) names: then the file IsUnchanged() and nothing is transferred (HTTP:
+    // If-None-Match with the ETag, else If-Modified-Since, and a 304; FTP: SIZE and MDTM equal,
+    // before any data connection). Any other answer opens the resource as OpenURL does. A
+    // validator this layer did not write, gopher and file: open as OpenURL. Throws as OpenURL.
+    virtual std::unique_ptr<CInternetFile> OpenURLIfChanged(const std::string& url,
+                                                            const std::string& validator) {
+        (void)validator;
         return OpenURL(url);
     }
     // The name GetFileName() would give for `url`, without any traffic; empty when the URL

@@ -119,6 +119,7 @@ constexpr Entry kTable[] = {
     {Sid::NoticeDownloadTally, "開始 %1件、DL終了 %2件、未完了 %3件"},
     {Sid::NoticeCheckTally, "開始 %1件、チェック終了 %2件、未完了 %3件"},
     {Sid::LogResumeFrom, "%1バイトから続きをDLします\r\n"},
+    {Sid::LogUpToDate, "更新されていないのでDLしませんでした\r\n"},
     {Sid::LogHiddenPassword, "*password*"},
     {Sid::NameUrlList, "URLリスト"},
     {Sid::NameLog, "ログ"},

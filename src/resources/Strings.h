@@ -99,6 +99,8 @@ enum class Sid : int {
     NoticeCheckTally,  // "開始 %1件、チェック終了 %2件、未完了 %3件"
     // Continued downloads
     LogResumeFrom = 900,  // "%1バイトから続きをDLします\r\n" (%1: the bytes already on disk)
+    // A re-download the server answered "unchanged"
+    LogUpToDate = 950,  // "更新されていないのでDLしませんでした\r\n"
     // What the run log shows in place of a URL's password
     LogHiddenPassword = 1100,  // "*password*"
     // What a screen reader calls the controls that no label names

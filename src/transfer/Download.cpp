@@ -74,8 +74,12 @@ JobOutcome CPomvexDlg::DownloadItem(int index) {
     bool httpError = false;
     JobFailure failure;
     try {
-        file = early && early->resume ? session->OpenURLFrom(url, *early->resume)
-                                      : session->OpenURL(url);
+        if (early && early->resume)
+            file = session->OpenURLFrom(url, *early->resume);
+        else if (early && !early->ifChanged.empty())
+            file = session->OpenURLIfChanged(url, early->ifChanged);
+        else
+            file = session->OpenURL(url);
     } catch (const CInternetException& e) {
         httpError = e.m_dwError == INTERNET_ERROR_HTTP_STATUS;
         failure = FailureOf(e);
@@ -98,6 +102,21 @@ JobOutcome CPomvexDlg::DownloadItem(int index) {
         return JobOutcome::OpenFailed;
     }
     m_bIdle = 0;
+
+    // The server vouched for the copy on disk: no data came, so there is no first block to
+    // judge, and the file and its marks stay as they are.
+    if (file->IsUnchanged()) {
+        m_batchTargets.Written(serial, early->target);
+        const std::string upToDate = Str(Sid::LogSaveTo) + early->target + "\r\n" + m_strClock +
+                                     Str(Sid::LogDoneSeparator) + Str(Sid::LogUpToDate);
+        m_strLog += upToDate;
+        display += upToDate;
+        m_host.SetDlgItemText(IDC_LOG, display);
+        file->Close();
+        session->Close();
+        EndTransferNormally();
+        return JobOutcome::UpToDate;
+    }
 
     // Errors of the first read and the rewind go to the error wrapper; the file, the session
     // and (later) the window are released on the way out.
@@ -214,7 +233,7 @@ JobOutcome CPomvexDlg::DownloadItem(int index) {
         // target's place.
         writer.Flush();
         out.Close();
-        if (!cancelled) CompleteSave(route, url);
+        if (!cancelled) CompleteSave(route, url, validator);
     } catch (const CFileException& e) {
         file->Close();
         endCopy(true);

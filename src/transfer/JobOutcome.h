@@ -17,7 +17,13 @@ enum class JobOutcome : uint8_t {
     FileError,     // writing the save file failed (full disk, I/O error)
     Broken,        // the transfer failed once open; its error went to the log or the box
     Cancelled,     // the user pressed the progress window's cancel
+    UpToDate,      // the file on disk is the server's current version: nothing was transferred
 };
+
+// The job got what it was for: the end-of-batch tally counts it as done.
+inline bool CountsAsDone(JobOutcome o) {
+    return o == JobOutcome::Done || o == JobOutcome::UpToDate;
+}
 
 // Why a job that did not end Done ended so, beside its outcome.
 struct JobFailure {

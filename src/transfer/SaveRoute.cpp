@@ -11,6 +11,8 @@ namespace {
 
 constexpr char kPartialMark[] = "user.pomvex.partial";
 constexpr char kOriginMark[] = "user.xdg.origin.url";
+// URL, validator, size and modification time (ns) of a complete download, NUL between them.
+constexpr char kCompleteMark[] = "user.pomvex.complete";
 constexpr char kPartSuffix[] = ".part";
 
 // gopher and file: URLs are always copied whole: the one has no ranges, the other is local.
@@ -33,6 +35,13 @@ bool MakeFolderOf(const std::string& path, CFileException* error) {
     if (MakeDirectories(path.substr(0, slash))) return true;
     if (error) *error = CFileException::FromErrno(errno, path);
     return false;
+}
+
+// The complete mark's text for `path` as it is now.
+std::string CompleteMarkOf(const std::string& markUrl, const std::string& validator,
+                           const PathStatus& status) {
+    return markUrl + '\0' + validator + '\0' + std::to_string(status.size) + '\0' +
+           std::to_string(status.mtimeNs);
 }
 
 }  // namespace
@@ -68,6 +77,18 @@ SaveRoute PlanSave(const std::string& target, const std::string& url) {
     if (targetStatus.kind == PathKind::regular && ReadPartialMark(target)) {
         route.resume = resumable(target, targetStatus.size);
         return route;
+    }
+    // A copy that was touched since it was done (its size or time moved) is not trusted.
+    if (targetStatus.kind == PathKind::regular && mayResume) {
+        auto mark = filemark::Get(target, kCompleteMark);
+        const size_t urlEnd = mark ? mark->find('\0') : std::string::npos;
+        if (urlEnd != std::string::npos && mark->compare(0, urlEnd, *markUrl) == 0) {
+            const size_t validatorEnd = mark->find('\0', urlEnd + 1);
+            std::string validator = mark->substr(urlEnd + 1, validatorEnd - urlEnd - 1);
+            if (validatorEnd != std::string::npos && !validator.empty() &&
+                *mark == CompleteMarkOf(*markUrl, validator, targetStatus))
+                route.ifChanged = std::move(validator);
+        }
     }
     const std::string part = target + kPartSuffix;
     const PathStatus partStatus = StatusOfPath(part);
@@ -129,14 +150,23 @@ void MarkPartial(const SaveRoute& route, const std::string& url, const std::stri
     auto markUrl = UrlWithoutCredentials(url, true);
     if (!markUrl) return;
     filemark::Remove(route.writePath, kOriginMark);
+    filemark::Remove(route.writePath, kCompleteMark);
     filemark::Set(route.writePath, kPartialMark, *markUrl + '\0' + validator);
 }
 
-void CompleteSave(const SaveRoute& route, const std::string& url) {
+void CompleteSave(const SaveRoute& route, const std::string& url, const std::string& validator) {
     if (route.marks) {
         filemark::Remove(route.writePath, kPartialMark);
         if (auto origin = UrlWithoutCredentials(url, false))
             filemark::Set(route.writePath, kOriginMark, *origin);
+        // Marks change the file's ctime only: the time recorded stays the file's, and the
+        // rename below keeps it.
+        const PathStatus status = StatusOfPath(route.writePath);
+        auto markUrl = UrlWithoutCredentials(url, true);
+        if (!validator.empty() && markUrl && !AlwaysFromStart(url) &&
+            status.kind == PathKind::regular)
+            filemark::Set(route.writePath, kCompleteMark,
+                          CompleteMarkOf(*markUrl, validator, status));
     }
     if (route.writePath != route.target) CFile::Rename(route.writePath, route.target);
 }

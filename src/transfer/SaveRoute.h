@@ -10,6 +10,9 @@
 // validator) from before its first byte until it is complete; a complete download carries its
 // origin (user.xdg.origin.url, without user name or password) instead. A later download of the
 // same URL into the same folder that finds a marked file asks the server only for the rest.
+// A complete download also records what identifies the version it got, with the size and
+// modification time the file had when it was done: a later download of the same URL that finds
+// the file so, untouched since, asks the server for it only if it has changed.
 #pragma once
 
 #include <cstdint>
@@ -26,11 +29,13 @@ struct SaveRoute {
     bool guardsTarget = false;  // an existing target is held while its replacement is written
     bool marks = false;         // writePath is a regular file of ours: it carries the marks
     std::optional<ResumeFrom> resume;  // what writePath already holds of this URL
+    std::string ifChanged;  // the validator of the complete, untouched copy of this URL at
+                            // target; empty: none (or resume is set)
 };
 
 // The route of a download of `url` (CP932, as the job table holds it) to `target`. Looks at
 // the files and their marks only; changes nothing. A URL with no CP932 form, or a gopher or
-// file: URL (always copied from byte 0), never resumes. Never throws.
+// file: URL (always copied from byte 0), never resumes nor is kept as up to date. Never throws.
 SaveRoute PlanSave(const std::string& target, const std::string& url);
 
 // Makes the folder of route.writePath (with its parents) when it is missing, then opens
@@ -47,9 +52,10 @@ bool OpenSaveFile(const SaveRoute& route, int64_t from, CFile& out, CFile& guard
 // then the copy cannot be continued). Silent where marks cannot be stored.
 void MarkPartial(const SaveRoute& route, const std::string& url, const std::string& validator);
 
-// The copy is complete and closed: the partial mark gives way to the origin, and a .part takes
-// the target's place. Throws CFileException when the rename fails (the .part then stays).
-void CompleteSave(const SaveRoute& route, const std::string& url);
+// The copy is complete and closed: the partial mark gives way to the origin and, when the server
+// gave one, the `validator` of this version with the file's size and time; a .part takes the
+// target's place. Throws CFileException when the rename fails (the .part then stays).
+void CompleteSave(const SaveRoute& route, const std::string& url, const std::string& validator);
 
 // The partial mark of the file at `path`, if it has one.
 struct PartialMark {

@@ -114,7 +114,7 @@ class CPomvexDlg : public HostEvents {
     // Tally of the batch for its end-of-batch notification (nothing of it is shown or logged).
     uint32_t m_nBatchSerial = 0;  // counts job-table loads: tells a job of this batch apart
     int32_t m_nJobsStarted = 0;   // jobs this batch started
-    int32_t m_nJobsDone = 0;      // of those, jobs that ended JobOutcome::Done
+    int32_t m_nJobsDone = 0;      // of those, jobs that CountsAsDone
     // How each job of this batch ended, by job-table slot; None until its job has ended.
     std::array<JobOutcome, 102> m_jobOutcomes{};
     // Why each job of this batch that did not end Done ended so, by slot (of its last round).

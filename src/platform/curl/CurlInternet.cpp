@@ -38,7 +38,13 @@ class CurlSession : public CInternetSession {
 
     std::unique_ptr<CInternetFile> OpenURLFrom(const std::string& text,
                                                const ResumeFrom& resume) override {
-        return Open(text, &resume);
+        return Open(text, resume.offset > 0 ? &resume : nullptr);
+    }
+
+    std::unique_ptr<CInternetFile> OpenURLIfChanged(const std::string& text,
+                                                    const std::string& validator) override {
+        const ResumeFrom stored{0, validator};
+        return Open(text, &stored);
     }
 
     std::string FileNameOf(const std::string& text) override {
@@ -52,8 +58,10 @@ class CurlSession : public CInternetSession {
     void Close() override {}
 
   private:
-    // `resume` may be null. A validator of another protocol, or of no kind this layer writes,
-    // leaves nothing to compare: the whole resource. gopher and file: are always read whole.
+    // `resume` may be null; an offset of 0 asks for the whole resource unless it is still the
+    // version resume->validator names. A validator of another protocol, or of no kind this layer
+    // writes, leaves nothing to compare: the whole resource. gopher and file: are always read
+    // whole.
     std::unique_ptr<CInternetFile> Open(const std::string& text, const ResumeFrom* resume) {
         curlnet::UrlParts parts = curlnet::SplitUrl(text);
         if (parts.scheme == "file")
@@ -70,17 +78,22 @@ class CurlSession : public CInternetSession {
                             : scheme == "gopher" ? Protocol::kGopher
                                                  : Protocol::kHttp;
         ResumePlan plan;
-        if (resume && resume->offset > 0) {
+        if (resume && resume->offset >= 0) {
+            bool parsed = false;
             if (protocol == Protocol::kHttp) {
                 if (auto v = curlnet::ParseHttpValidator(resume->validator)) {
-                    plan.offset = resume->offset;
                     plan.http = *v;
+                    parsed = true;
                 }
             } else if (protocol == Protocol::kFtp) {
                 if (auto v = curlnet::ParseFtpValidator(resume->validator)) {
-                    plan.offset = resume->offset;
                     plan.ftp = *v;
+                    parsed = true;
                 }
+            }
+            if (parsed) {
+                plan.offset = resume->offset;
+                plan.ifChanged = resume->offset == 0;
             }
         }
         return std::make_unique<curlnet::CurlUrlFile>(m_strAgent, std::move(url), protocol,

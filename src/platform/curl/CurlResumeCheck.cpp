@@ -8,6 +8,7 @@ void ResumeCheck::Begin(bool fromOffset) {
     m_bFromOffset = fromOffset;
     m_bCannotContinue = false;
     m_bFtpChecked = false;
+    m_bUnchanged = false;
     m_dataStart = 0;
     m_strValidator.clear();
     m_answer = {};
@@ -25,6 +26,13 @@ curl_slist* ResumeCheck::Request(CURL* e) {
         const std::string ifRange = "If-Range: " + IfRangeValue(m_plan.http);
         headers = curl_slist_append(nullptr, ifRange.c_str());
         curl_easy_setopt(e, CURLOPT_HTTPHEADER, headers);
+    } else if (m_bHttp && m_plan.ifChanged) {
+        // The ETag names the version exactly; a date only to the second.
+        const std::string condition = m_plan.http.etag.empty()
+                                          ? "If-Modified-Since: " + m_plan.http.lastModified
+                                          : "If-None-Match: " + m_plan.http.etag;
+        headers = curl_slist_append(nullptr, condition.c_str());
+        curl_easy_setopt(e, CURLOPT_HTTPHEADER, headers);
     }
     if (m_bFtp) {
         // MDTM for the validator. The command log tells which reply answers SIZE, the moment
@@ -37,6 +45,11 @@ curl_slist* ResumeCheck::Request(CURL* e) {
             curl_easy_setopt(e, CURLOPT_RESUME_FROM_LARGE, static_cast<curl_off_t>(m_plan.offset));
     }
     return headers;
+}
+
+bool ResumeCheck::TakeNotModified(long code) {
+    if (code == 304 && m_plan.ifChanged && !m_bFromOffset) m_bUnchanged = true;
+    return m_bUnchanged;
 }
 
 void ResumeCheck::OnHttpHeader(std::string_view line) {
@@ -105,7 +118,12 @@ bool ResumeCheck::OnFtpReply(CURL* easy, std::string_view line) {
     curl_easy_getinfo(easy, CURLINFO_FILETIME_T, &mtime);
     m_strValidator = FormatFtpValidator({m_nFtpSize, mtime});
     m_strFtpCommand.clear();  // one reply per command
-    if (!m_bFromOffset) return true;
+    if (!m_bFromOffset) {
+        // The stored version is current: the transfer ends here, before RETR.
+        m_bUnchanged = m_plan.ifChanged && !m_strValidator.empty() &&
+                       m_nFtpSize == m_plan.ftp.size && mtime == m_plan.ftp.mtime;
+        return !m_bUnchanged;
+    }
     m_bFtpChecked =
         !m_strValidator.empty() && m_nFtpSize == m_plan.ftp.size && mtime == m_plan.ftp.mtime;
     if (!m_bFtpChecked) m_bCannotContinue = true;

@@ -4,7 +4,9 @@
 // the stored ones before REST is sent. Any other answer (a 206 elsewhere, a 416, a refused REST,
 // another size or time) makes the reader drop the data unread and fetch the resource again whole,
 // so old bytes are never spliced onto new ones. A 200 is the whole resource already. Every
-// transfer, resumed or not, gathers here the validator of the version that arrives.
+// transfer, resumed or not, gathers here the validator of the version that arrives. A conditional
+// transfer ends before any data when the server vouches for the stored version: a 304, or an
+// FTP SIZE and MDTM equal to the stored ones (then no data connection is opened at all).
 #pragma once
 
 #include <curl/curl.h>
@@ -19,9 +21,11 @@ namespace curlnet {
 
 enum class Protocol { kHttp, kFtp, kGopher };
 
-// A partial copy to continue, as the session understood its validator.
+// A partial copy to continue, or a complete one to keep while unchanged, as the session
+// understood its validator.
 struct ResumePlan {
-    int64_t offset = 0;  // 0: fetch the whole resource
+    int64_t offset = 0;      // 0: fetch the whole resource
+    bool ifChanged = false;  // with offset 0: only if no longer the version in http or ftp
     HttpValidator http;
     FtpValidator ftp;
 };
@@ -47,6 +51,14 @@ class ResumeCheck {
     // Returns the request headers to send, owned by the caller and freed after the handle; null
     // for none. REQUIRES: Begin first; this check outlives the transfer on `easy`.
     curl_slist* Request(CURL* easy);
+
+    // HTTP: the final headers carried status `code`; true when it is the 304 a conditional
+    // request was answered with: the stored version is current, no data follows.
+    bool TakeNotModified(long code);
+    // Later transfers of this reader (a rewind's) ask unconditionally.
+    void AskNoMore() { m_plan.ifChanged = false; }
+    // The server vouched for the stored version of a conditional request.
+    bool Unchanged() const { return m_bUnchanged; }
 
     // HTTP: a header line of a response, other than the blank line that ends its block.
     void OnHttpHeader(std::string_view line);
@@ -83,6 +95,7 @@ class ResumeCheck {
     bool m_bFromOffset = false;      // asked for the bytes from m_plan.offset on
     bool m_bCannotContinue = false;  // the answer does not continue the partial copy
     bool m_bFtpChecked = false;      // FTP: SIZE and MDTM matched m_plan.ftp
+    bool m_bUnchanged = false;       // Unchanged()
     int64_t m_dataStart = 0;         // byte of the resource the data starts at
     std::string m_strValidator;      // empty until the server has told it
     struct HttpAnswer {

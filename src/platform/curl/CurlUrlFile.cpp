@@ -31,6 +31,7 @@ CurlUrlFile::CurlUrlFile(const std::string& agent, UrlPtr url, Protocol protocol
       m_crawl(std::max(m_limits.crawlWindowMs, 1L), m_limits.crawlFloorBytesPerSec) {
     m_buf.reserve(m_limits.bufferBytes + static_cast<size_t>(m_limits.receiveChunkBytes));
     if (m_check.Plan().offset <= 0 || !Start(true)) Start(false);
+    m_check.AskNoMore();
     m_startOffset = m_check.DataStart();
 }
 
@@ -149,6 +150,12 @@ bool CurlUrlFile::Start(bool fromOffset) {
     m_lastProgress = Clock::now();
     try {
         while (!m_bOpen && !m_bDone) Drive();
+        if (m_check.Unchanged()) {
+            // Over FTP the transfer was cut short on purpose: no error, no data.
+            m_result = CURLE_OK;
+            m_bDone = true;
+            return true;
+        }
         if (fromOffset &&
             (m_check.CannotContinue() || (m_bDone && m_check.RefusedTheOffset(m_easy, m_result)))) {
             Stop();
@@ -304,6 +311,7 @@ size_t CurlUrlFile::OnHeader(const char* data, size_t n) {
         // A status of 400 or more is left to fail the transfer (CURLOPT_FAILONERROR).
         long code = 0;
         curl_easy_getinfo(m_easy, CURLINFO_RESPONSE_CODE, &code);
+        if (m_check.TakeNotModified(code)) return n;
         if (code >= 200 && code < 300) {
             if (!m_check.TakeHttpAnswer(m_easy, code)) {
                 // A part of the resource, yet not asked for: not the resource.

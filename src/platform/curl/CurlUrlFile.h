@@ -29,7 +29,8 @@ class CurlUrlFile : public CInternetFile {
 
     // Starts the transfer with the limits in force and waits until it is open; a plan with an
     // offset asks for the rest first and falls back to the whole resource. Throws
-    // CInternetException.
+    // CInternetException. A plan that asks only if changed may leave the file IsUnchanged(),
+    // with no data.
     CurlUrlFile(const std::string& agent, UrlPtr url, Protocol protocol, std::string fileName,
                 WaitHook waitHook, ResumePlan plan);
     ~CurlUrlFile() override;
@@ -48,6 +49,7 @@ class CurlUrlFile : public CInternetFile {
     std::string GetValidator() const override { return m_check.Validator(); }
     // HTTP: Content-Length; FTP: the size the server gave; from the start offset on, plus it.
     int64_t GetAnnouncedSize() const override { return m_nAnnounced; }
+    bool IsUnchanged() const override { return m_check.Unchanged(); }
     void Close() override { Stop(); }
 
   private:
