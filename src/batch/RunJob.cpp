@@ -49,7 +49,7 @@ void CPomvexDlg::RunJob(int index) {
         if (serial != m_nBatchSerial) return;
         m_jobOutcomes[static_cast<size_t>(index)] = outcome;
         m_jobFailures[static_cast<size_t>(index)] =
-            outcome == JobOutcome::Done ? JobFailure{} : std::move(failure);
+            CountsAsDone(outcome) ? JobFailure{} : std::move(failure);
         if (CountsAsDone(outcome)) ++m_nJobsDone;
     };
     // A transfer sets it after its last pump, so a job nested inside it cannot leave its own.
