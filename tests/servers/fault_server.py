@@ -25,6 +25,8 @@ HTTP routes (N, MS are decimal numbers; every body byte is pattern(i) unless sai
                          can be resumed (strong ETag, "Range: bytes=A-" with If-Range -> 206).
                          KIND: reset (N/2 bytes of the N announced, then a TCP reset), or
                          busy-S (503 with "Retry-After: S" and a 2000-byte body)
+                         or crawl (N/2 bytes of N, then one byte every 100 ms for as long
+                         as the client stays)
 """
 import os
 import socket
@@ -181,6 +183,14 @@ class Handler(BaseHTTPRequestHandler):
             self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
             self.connection.close()
             self.close_connection = True
+            return
+        if first and kind == "crawl":
+            self.head(200, n, [("ETag", etag), ("Accept-Ranges", "bytes")])
+            self.wfile.write(pattern(n // 2))
+            for i in range(n // 2, n - 1):
+                self.wfile.flush()
+                time.sleep(0.1)
+                self.wfile.write(pattern(1, i))
             return
         if first and kind.startswith("busy-"):
             self.head(503, 2000, [("Retry-After", kind[5:])])

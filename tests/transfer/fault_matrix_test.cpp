@@ -414,6 +414,26 @@ TEST_F(FaultMatrix, ARoundFetchesWhatMayPassAndLeavesWhatWillNot) {
     EXPECT_EQ(H().NowMs(), 196000);
 }
 
+// A server that crawls at night and is fast again by the next round: the crawl keeps its partial
+// file, marked, and the round asks for the rest only and completes it.
+TEST_F(FaultMatrix, ACrawledFileIsCompletedByTheNextRound) {
+    curlnet::CurrentLimits().crawlWindowMs = 2000;
+    const std::string url = Servers().Http("/once/crawl/200000/crawl.bin");
+    Start({url});
+    ASSERT_TRUE(RunToEnd(1000000));
+    const std::string& log = m_dlg->m_strLog;
+    const size_t round = log.find(Round(102, 60, 1, 1));
+    ASSERT_NE(round, std::string::npos) << Readable(log);
+    EXPECT_NE(log.find(Reason(Str(Sid::NetCrawling))), std::string::npos) << Readable(log);
+    EXPECT_NE(log.find(Sj("バイトから続きをDLします\r\n"), round), std::string::npos)
+        << "the round must continue the partial file: " << Readable(log);
+    EXPECT_TRUE(log.ends_with(Done(162))) << Readable(log);
+    EXPECT_EQ(m_dlg->m_jobOutcomes[1], JobOutcome::Done);
+    EXPECT_TRUE(ReadBytes(Save() / "crawl.bin") == ServerPattern(200000))
+        << ReadBytes(Save() / "crawl.bin").size() << " bytes on disk";
+    EXPECT_EQ(ErrorBoxes(), "");
+}
+
 // ---------------------------------------------------------------------------------------------
 // Faults after the open: the read error reaches the error box; the job leaves m_bReady 0 but no
 // URL open, so the watchdog releases the batch. Whatever arrived stays on disk, and nothing is
