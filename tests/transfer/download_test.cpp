@@ -216,15 +216,20 @@ TEST_F(TransferTest, FtpAndLocalFilesArriveUnchanged) {
     EXPECT_EQ(Readable(LogBox()), Readable(log));
 }
 
-TEST_F(TransferTest, CheckOfASmallResourceReportsNothingLeft) {
-    std::string url = Servers().Serve("c1024.bin", testsrv::Pattern(1024));
-    Run(url, false);
-    ExpectFields(1, 1, "check");
-    EXPECT_EQ(
-        Readable(m_dlg->m_strLog),
-        Readable(kClock + "\r\n" + url + Sj("をチェックします\r\nファイルサイズ0バイト\r\n") +
-                 Sj("サーバーが示したサイズ1024バイト\r\n") + Sj(" をチェック終了しました\r\n")));
-    EXPECT_EQ(ReadBytes(m_save / "c1024.bin"), "<missing>") << "a check never writes";
+TEST_F(TransferTest, CheckOfASmallResourceReportsNothingLeftAndTheAnnouncedSize) {
+    const std::string body = testsrv::Pattern(1024);
+    for (const std::string& url :
+         {Servers().Serve("c1024.bin", body), Servers().Ftp("/c1024.bin")}) {
+        m_dlg->m_strLog.clear();
+        Run(url, false);
+        ExpectFields(1, 1, "check " + url);
+        EXPECT_EQ(
+            Readable(m_dlg->m_strLog),
+            Readable(kClock + "\r\n" + url + Sj("をチェックします\r\nファイルサイズ0バイト\r\n") +
+                     Sj("サーバーが示したサイズ1024バイト\r\n") +
+                     Sj(" をチェック終了しました\r\n")));
+        EXPECT_EQ(ReadBytes(m_save / "c1024.bin"), "<missing>") << "a check never writes";
+    }
 }
 
 TEST_F(TransferTest, HttpsNeedsATrustedCertificate) {
@@ -301,11 +306,11 @@ TEST_F(TransferTest, CreateFailureIsLoggedOnly) {
     m_host.texts[IDC_SAVE_DIR] = m_save / "a-file/no-such-folder/";
     Run(url);
     ExpectFields(0, 0, "create failed");
-    EXPECT_EQ(
-        Readable(m_dlg->m_strLog),
-        Readable(Announce(url) + Sj("ファイルを作成できませんでした\r\n") +
-                 Reason(m_save / "a-file/no-such-folder/x.bin" + Sj(" には無効なﾊﾟｽが含まれています。"),
-                        false)));
+    EXPECT_EQ(Readable(m_dlg->m_strLog),
+              Readable(Announce(url) + Sj("ファイルを作成できませんでした\r\n") +
+                       Reason(m_save / "a-file/no-such-folder/x.bin" +
+                                  Sj(" には無効なﾊﾟｽが含まれています。"),
+                              false)));
     EXPECT_EQ(Readable(LogBox()), Readable("\r\n\r\n\r\n\r\n" + Announce(url)))
         << "the log box is not updated";
 }
