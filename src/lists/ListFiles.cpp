@@ -31,9 +31,7 @@ std::string ReadAll(CFile& file) {
 // A line of a UTF-8 list as a message shows it: the characters CP932 lacks written <U+XXXX>.
 std::string ShownLine(std::string_view utf8) {
     if (utf8.size() <= kShownLineBytes) return ospath::Displayable(utf8);
-    size_t cut = kShownLineBytes;
-    while (cut > 0 && (static_cast<unsigned char>(utf8[cut]) & 0xC0) == 0x80) --cut;
-    return ospath::Displayable(utf8.substr(0, cut)) + "...";
+    return ospath::Displayable(utf8.substr(0, text::Utf8CutAt(utf8, kShownLineBytes))) + "...";
 }
 
 // The dialogs start at the list file in the program folder. A folder whose name has no CP932

@@ -101,18 +101,22 @@ size_t CFile::Read(void* buf, size_t n) {
     }
 }
 
-void CFile::Write(const void* buf, size_t n) {
+void WriteAllToDescriptor(int fd, const void* buf, size_t n, const std::string& path) {
     const char* p = static_cast<const char*>(buf);
     while (n > 0) {
-        ssize_t r = ::write(m_fd, p, n);
+        ssize_t r = ::write(fd, p, n);
         if (r < 0) {
             if (errno == EINTR) continue;
-            throw CFileException::FromErrno(errno, m_strPath);
+            throw CFileException::FromErrno(errno, path);
         }
-        if (r == 0) throw CFileException(CFileException::diskFull, m_strPath, ENOSPC);
+        if (r == 0) throw CFileException(CFileException::diskFull, path, ENOSPC);
         p += r;
         n -= static_cast<size_t>(r);
     }
+}
+
+void CFile::Write(const void* buf, size_t n) {
+    WriteAllToDescriptor(m_fd, buf, n, m_strPath);
 }
 
 void CFile::SeekToBegin() {

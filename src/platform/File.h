@@ -72,6 +72,10 @@ class CFile {
     std::string m_strPath;  // CP932 text naming the file
 };
 
+// Writes all n bytes to the open descriptor `fd`, as CFile::Write does for its own; a short
+// write is a full disk. Throws CFileException naming `path` (CP932 text).
+void WriteAllToDescriptor(int fd, const void* buf, size_t n, const std::string& path);
+
 // Buffered writer over a CFile opened for writing. Nothing is on disk until Flush. The buffer is
 // allocated once: a copy loop that flushes every megabyte must not pay an allocation (and, for
 // large buffers, an mmap/munmap pair) per flush.

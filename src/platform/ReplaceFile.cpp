@@ -15,6 +15,7 @@
 
 #include "platform/File.h"
 #include "platform/OsPath.h"
+#include "resources/Text.h"
 
 namespace {
 
@@ -39,12 +40,8 @@ bool CreateTemp(const std::string& target, TempFile& temp) {
     const size_t slash = target.find_last_of('/');
     const std::string folder = slash == std::string::npos ? "" : target.substr(0, slash + 1);
     std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
-    if (base.size() > kMaxBaseBytes) {
-        // Never inside a UTF-8 character, so a leftover of a crash still has a readable name.
-        size_t cut = kMaxBaseBytes;
-        while (cut > 0 && (static_cast<unsigned char>(base[cut]) & 0xC0) == 0x80) --cut;
-        base.resize(cut);
-    }
+    // Never inside a UTF-8 character, so a leftover of a crash still has a readable name.
+    base.resize(text::Utf8CutAt(base, kMaxBaseBytes));
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::string name = folder + "." + base + "." + std::to_string(::getpid()) + "-" +
                            std::to_string(++counter) + ".tmp";
@@ -57,18 +54,6 @@ bool CreateTemp(const std::string& target, TempFile& temp) {
         if (errno != EEXIST) return false;
     }
     return false;
-}
-
-void WriteAll(int fd, std::string_view bytes, const std::string& shown) {
-    while (!bytes.empty()) {
-        ssize_t r = ::write(fd, bytes.data(), bytes.size());
-        if (r < 0) {
-            if (errno == EINTR) continue;
-            throw CFileException::FromErrno(errno, shown);
-        }
-        if (r == 0) throw CFileException(CFileException::diskFull, shown, ENOSPC);
-        bytes.remove_prefix(static_cast<size_t>(r));
-    }
 }
 
 // The rename itself must survive a power cut too.
@@ -155,7 +140,7 @@ bool Replace(const std::string& system, const std::string& shown, std::string_vi
         if (::fchmod(temp.fd, st.st_mode & 07777) != 0) {
         }
     }
-    WriteAll(temp.fd, bytes, shown);
+    WriteAllToDescriptor(temp.fd, bytes.data(), bytes.size(), shown);
     if (::fsync(temp.fd) != 0) throw CFileException::FromErrno(errno, shown);
     const int fd = temp.fd;
     temp.fd = -1;

@@ -148,6 +148,13 @@ bool IsValidCp932(std::string_view cp932) {
     return Convert("UTF-8", "CP932", cp932, out);
 }
 
+size_t Utf8CutAt(std::string_view s, size_t maxBytes) {
+    if (maxBytes >= s.size()) return s.size();
+    size_t cut = maxBytes;
+    while (cut > 0 && (static_cast<unsigned char>(s[cut]) & 0xC0) == 0x80) --cut;
+    return cut;
+}
+
 size_t Utf8CharAt(std::string_view s, size_t i, char32_t& cp) {
     unsigned char b = static_cast<unsigned char>(s[i]);
     size_t len = b < 0x80 ? 1 : (b >> 5) == 6 ? 2 : (b >> 4) == 14 ? 3 : (b >> 3) == 30 ? 4 : 0;

@@ -37,6 +37,10 @@ bool IsUtf8WithNonAscii(std::string_view bytes);
 // 0 when none starts there. REQUIRES: i < s.size().
 size_t Utf8CharAt(std::string_view s, size_t i, char32_t& cp);
 
+// The longest prefix of the UTF-8 text `s` that has at most maxBytes bytes and does not end
+// inside a character: s.size() when it fits, else maxBytes less any continuation bytes.
+size_t Utf8CutAt(std::string_view s, size_t maxBytes);
+
 // True when `b` is a CP932 lead byte (0x81-0x9F, 0xE0-0xFC).
 constexpr bool IsLeadByte(unsigned char b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
 

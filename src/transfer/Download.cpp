@@ -39,16 +39,19 @@ JobOutcome CPomvexDlg::DownloadItem(int index) {
     std::string display = "\r\n\r\n\r\n\r\n" + announce;
     m_host.SetDlgItemText(IDC_LOG, display);
     m_host.InvalidateRect(true);
+    // A line of this job: into the run log, and into the log box with the job's other lines.
+    auto logLine = [&](const std::string& text) {
+        m_strLog += text;
+        display += text;
+        m_host.SetDlgItemText(IDC_LOG, display);
+    };
 
     // A refusal ends the item normally: nothing is written, the batch goes on. `failure` is the
     // refusal by status, empty for a file of 1 KB or less. The log file waits for a round that
     // follows: it is written once, when the batch has ended.
     auto refuse = [&](const JobFailure& failure) {
         session->Close();
-        const std::string why = ReasonLine(failure);
-        m_strLog += Str(Sid::LogRefused) + why;
-        display += Str(Sid::LogRefused) + why;
-        m_host.SetDlgItemText(IDC_LOG, display);
+        logLine(Str(Sid::LogRefused) + ReasonLine(failure));
         EndTransferNormally();
         if (m_strJobs[index + 1].empty() && !RoundFollows(index, failure)) {
             SaveLog();
@@ -94,10 +97,7 @@ JobOutcome CPomvexDlg::DownloadItem(int index) {
     }
     if (!file) {
         session->Close();
-        const std::string failed = Str(Sid::LogConnectFailed) + ReasonLine(failure);
-        m_strLog += failed;
-        display += failed;
-        m_host.SetDlgItemText(IDC_LOG, display);
+        logLine(Str(Sid::LogConnectFailed) + ReasonLine(failure));
         m_jobFailure = failure;
         return JobOutcome::OpenFailed;
     }
@@ -107,11 +107,8 @@ JobOutcome CPomvexDlg::DownloadItem(int index) {
     // judge, and the file and its marks stay as they are.
     if (file->IsUnchanged()) {
         m_batchTargets.Written(serial, early->target);
-        const std::string upToDate = Str(Sid::LogSaveTo) + early->target + "\r\n" + m_strClock +
-                                     Str(Sid::LogDoneSeparator) + Str(Sid::LogUpToDate);
-        m_strLog += upToDate;
-        display += upToDate;
-        m_host.SetDlgItemText(IDC_LOG, display);
+        logLine(Str(Sid::LogSaveTo) + early->target + "\r\n" + m_strClock +
+                Str(Sid::LogDoneSeparator) + Str(Sid::LogUpToDate));
         file->Close();
         session->Close();
         EndTransferNormally();
@@ -179,9 +176,7 @@ JobOutcome CPomvexDlg::DownloadItem(int index) {
 
     std::string saveTo = Str(Sid::LogSaveTo) + target + "\r\n";
     if (from > 0) saveTo += FormatStr(Sid::LogResumeFrom, {std::to_string(from)});
-    m_strLog += saveTo;
-    display += saveTo;
-    m_host.SetDlgItemText(IDC_LOG, display);
+    logLine(saveTo);
     m_host.InvalidateRect(true);
     m_host.SetTimer(TIMER_RATE, 3000);
 
@@ -239,9 +234,7 @@ JobOutcome CPomvexDlg::DownloadItem(int index) {
         endCopy(true);
         session->Close();
         m_jobFailure = FailureOf(e);
-        m_strLog += Str(Sid::LogIoFailed) + ReasonLine(m_jobFailure);
-        display += Str(Sid::LogIoFailed) + ReasonLine(m_jobFailure);
-        m_host.SetDlgItemText(IDC_LOG, display);
+        logLine(Str(Sid::LogIoFailed) + ReasonLine(m_jobFailure));
         progress.DestroyWindow();
         return JobOutcome::FileError;
     } catch (...) {
