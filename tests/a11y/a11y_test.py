@@ -48,6 +48,13 @@ def check(pyatspi, window, frame, errors):
         except NotImplementedError:
             return None
 
+    def reads_as_named(a):  # a live label may be retold between two questions: ask until it holds still
+        for _ in range(5):
+            before, shown, after = a.name, text(a), a.name
+            if before == after:
+                return shown == before
+        return False
+
     def focusable(a):
         return [a] * a.getState().contains(pyatspi.STATE_FOCUSABLE) + [f for c in a for f in focusable(c)]
 
@@ -55,7 +62,7 @@ def check(pyatspi, window, frame, errors):
     left = list(next(c for c in frame if c.getRole() == pyatspi.ROLE_FILLER))  # the client area
     for w, control, role, name in (row for row in TABLE if row[0] == window):
         hit = next((a for a in left if a.getRoleName() == role and re.fullmatch(name, heard(a))), None)
-        if not hit or role == "label" and text(hit) != hit.name:
+        if not hit or role == "label" and not reads_as_named(hit):
             got = [heard(a) for a in left if a.getRoleName() == role]
             errors.append(f"{window} {control}: expected {role} {name!r}, a label's also as text; got {got}")
         left = [a for a in left if a != hit]
