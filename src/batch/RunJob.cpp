@@ -52,11 +52,9 @@ void CPomvexDlg::RunJob(int index) {
             CountsAsDone(outcome) ? JobFailure{} : std::move(failure);
         if (CountsAsDone(outcome)) ++m_nJobsDone;
     };
-    // A transfer sets it after its last pump, so a job nested inside it cannot leave its own.
-    m_jobFailure = {};
-    JobOutcome outcome;
+    JobResult result{JobOutcome::None};
     try {
-        outcome = download ? DownloadItem(index) : CheckItem(index);
+        result = download ? DownloadItem(index) : CheckItem(index);
     } catch (const CException& e) {
         JobFailure failure = FailureOf(e);
         const std::string line = ReasonLine(failure);
@@ -71,5 +69,5 @@ void CPomvexDlg::RunJob(int index) {
         record(JobOutcome::Broken, {});
         throw;
     }
-    record(outcome, std::exchange(m_jobFailure, {}));
+    record(result.outcome, std::move(result.failure));
 }

@@ -1,6 +1,7 @@
 // CheckItem: opens one URL of the job table, reads one block and logs how much is ready.
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "platform/Exceptions.h"
 #include "resources/Resource.h"
@@ -9,7 +10,7 @@
 #include "transfer/TransferEnd.h"
 #include "ui/PomvexDlg.h"
 
-JobOutcome CPomvexDlg::CheckItem(int index) {
+JobResult CPomvexDlg::CheckItem(int index) {
     const std::string url = m_strJobs[index];
 
     std::unique_ptr<CInternetSession> session = m_internet.OpenSession(Str(Sid::SessionAgent));
@@ -33,8 +34,7 @@ JobOutcome CPomvexDlg::CheckItem(int index) {
         m_strLog += Str(Sid::LogConnectFailed) + ReasonLine(failure);
         // Shown at once: the user should not wait for the next line to learn of it.
         m_host.SetDlgItemText(IDC_LOG, m_strLog);
-        m_jobFailure = failure;
-        return JobOutcome::OpenFailed;
+        return {JobOutcome::OpenFailed, std::move(failure)};
     }
     m_bIdle = 0;
 

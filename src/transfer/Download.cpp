@@ -3,6 +3,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "platform/Exceptions.h"
 #include "platform/File.h"
@@ -26,7 +27,7 @@ constexpr size_t kWriteBufferBytes = 64 * 1024;
 
 }  // namespace
 
-JobOutcome CPomvexDlg::DownloadItem(int index) {
+JobResult CPomvexDlg::DownloadItem(int index) {
     // A copy: a schedule match served inside the copy loop may reload the job table.
     const std::string url = m_strJobs[index];
     const uint32_t serial = m_nBatchSerial;
@@ -92,14 +93,12 @@ JobOutcome CPomvexDlg::DownloadItem(int index) {
     if (httpError) {
         // An error page is not the resource the user asked for.
         refuse(failure);
-        m_jobFailure = failure;
-        return JobOutcome::Refused;
+        return {JobOutcome::Refused, std::move(failure)};
     }
     if (!file) {
         session->Close();
         logLine(Str(Sid::LogConnectFailed) + ReasonLine(failure));
-        m_jobFailure = failure;
-        return JobOutcome::OpenFailed;
+        return {JobOutcome::OpenFailed, std::move(failure)};
     }
     m_bIdle = 0;
 
@@ -160,12 +159,12 @@ JobOutcome CPomvexDlg::DownloadItem(int index) {
     CFile guard, out;
     CFileException createError(CFileException::none, target);
     if (!OpenSaveFile(route, from, out, guard, &createError)) {
-        m_jobFailure = FailureOf(createError);
-        m_strLog += Str(Sid::LogCreateFailed) + ReasonLine(m_jobFailure);
+        JobFailure cause = FailureOf(createError);
+        m_strLog += Str(Sid::LogCreateFailed) + ReasonLine(cause);
         file->Close();
         session->Close();
         progress.DestroyWindow();
-        return JobOutcome::CreateFailed;
+        return {JobOutcome::CreateFailed, std::move(cause)};
     }
     m_batchTargets.Written(serial, route.target, index);
 
@@ -233,10 +232,10 @@ JobOutcome CPomvexDlg::DownloadItem(int index) {
         file->Close();
         endCopy(true);
         session->Close();
-        m_jobFailure = FailureOf(e);
-        logLine(Str(Sid::LogIoFailed) + ReasonLine(m_jobFailure));
+        JobFailure cause = FailureOf(e);
+        logLine(Str(Sid::LogIoFailed) + ReasonLine(cause));
         progress.DestroyWindow();
-        return JobOutcome::FileError;
+        return {JobOutcome::FileError, std::move(cause)};
     } catch (...) {
         file->Close();
         endCopy(true);

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 
 #include "platform/Exceptions.h"
 
@@ -30,6 +31,15 @@ struct JobFailure {
     bool mayPass = false;      // the cause may be gone in a while: worth another round
     uint32_t retryAfterS = 0;  // the server's Retry-After in seconds; 0: none given
     std::string reason;        // the run log's words for it (CP932, no line end); empty: none
+};
+
+// What a transfer returns to the batch: how its job ended and, for a failure, why.
+struct JobResult {
+    JobOutcome outcome = JobOutcome::None;
+    JobFailure failure;  // empty for Done and UpToDate, and for a failure of no known cause
+
+    // Implicit: a job that ends without a cause to give returns its outcome alone.
+    JobResult(JobOutcome o, JobFailure f = {}) : outcome(o), failure(std::move(f)) {}
 };
 
 inline JobFailure FailureOf(const CInternetException& e) {

@@ -82,11 +82,11 @@ class CPomvexDlg : public HostEvents {
     // ---- Transfers (transfer/) ----
     // Virtual so that tests of the sequencer can stand in a transfer that keeps the same contract.
 
-    // Each returns how the job ended; an error that goes to the error wrapper leaves by throwing
-    // (the batch counts it as JobOutcome::Broken).
+    // Each returns how the job ended and, for a failure, why; an error that goes to the error
+    // wrapper leaves by throwing (the batch counts it as JobOutcome::Broken).
     // REQUIRES: 1 <= index <= 100 and m_strJobs[index] not empty.
-    virtual JobOutcome DownloadItem(int index);
-    virtual JobOutcome CheckItem(int index);
+    virtual JobResult DownloadItem(int index);
+    virtual JobResult CheckItem(int index);
 
     // ---- List editing (lists/) ----
 
@@ -119,8 +119,6 @@ class CPomvexDlg : public HostEvents {
     std::array<JobOutcome, 102> m_jobOutcomes{};
     // Why each job of this batch that did not end Done ended so, by slot (of its last round).
     std::array<JobFailure, 102> m_jobFailures{};
-    // The running job's failure: a transfer sets it just before it returns a failed outcome.
-    JobFailure m_jobFailure;
     // Further rounds over the jobs whose failure may pass (batch/Rounds.cpp); reset by a load.
     int32_t m_nRound = 0;                     // 0: the first pass; else the round run or awaited
     int32_t m_nRoundWait = 0;                 // ticks until that round starts; 0: no wait

@@ -91,8 +91,8 @@ class BatchDlg : public CPomvexDlg {
   public:
     BatchDlg(FakeHost& host, InternetClient& internet) : CPomvexDlg(host, internet), m_fake(host) {}
 
-    JobOutcome DownloadItem(int index) override { return Run('D', index); }
-    JobOutcome CheckItem(int index) override { return Run('C', index); }
+    JobResult DownloadItem(int index) override { return Run('D', index); }
+    JobResult CheckItem(int index) override { return Run('C', index); }
 
     // Behaviour per URL text; a URL not listed ends normally at once.
     std::map<std::string, Behaviour> behaviours;
@@ -104,7 +104,7 @@ class BatchDlg : public CPomvexDlg {
     int depth = 0, maxDepth = 0;  // nesting of transfers
 
   private:
-    JobOutcome Run(char kind, int index) {
+    JobResult Run(char kind, int index) {
         const std::string tag = std::string(1, kind) + std::to_string(index);
         calls.push_back(tag);
         ++depth;
@@ -151,8 +151,7 @@ class BatchDlg : public CPomvexDlg {
             m_strLog += "[" + tag + " refused]\r\n";
             m_bReady = 1;
             m_bIdle = 1;
-            m_jobFailure = {b.mayPass, b.retryAfterS, {}};
-            return JobOutcome::Refused;
+            return {JobOutcome::Refused, {b.mayPass, b.retryAfterS, {}}};
         }
         m_strLog += "[" + tag + " done]\r\n";
         m_bReady = 1;
@@ -160,7 +159,7 @@ class BatchDlg : public CPomvexDlg {
         return JobOutcome::Done;
     }
 
-    JobOutcome Fail(const std::string& tag, const Behaviour& b, JobOutcome logged) {
+    JobResult Fail(const std::string& tag, const Behaviour& b, JobOutcome logged) {
         if (b.throws) {
             CInternetException e(12029, "stand-in failure");
             e.m_bMayPass = b.mayPass;
@@ -168,8 +167,7 @@ class BatchDlg : public CPomvexDlg {
             throw e;
         }
         m_strLog += "[" + tag + " failed]\r\n";
-        m_jobFailure = {b.mayPass, b.retryAfterS, {}};
-        return logged;
+        return {logged, {b.mayPass, b.retryAfterS, {}}};
     }
 
     FakeHost& m_fake;

@@ -26,7 +26,7 @@ class LoopLogic : public CPomvexDlg {
   public:
     using CPomvexDlg::CPomvexDlg;
 
-    JobOutcome DownloadItem(int index) override {
+    JobResult DownloadItem(int index) override {
         clocks.push_back(m_strClock);
         m_strLog += m_strClock + " [D" + std::to_string(index) + " " +
                     m_strJobs[static_cast<size_t>(index)] + "]\r\n";

@@ -35,7 +35,7 @@ namespace {
 class BatchLogic : public CPomvexDlg {
   public:
     using CPomvexDlg::CPomvexDlg;
-    JobOutcome DownloadItem(int index) override {
+    JobResult DownloadItem(int index) override {
         started.push_back(index);
         m_bReady = 1;
         m_bIdle = 1;

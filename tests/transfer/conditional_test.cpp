@@ -53,7 +53,7 @@ TEST(Conditional, AnUnchangedFileIsNotTransferredAgainAndAnyChangeIs) {
             dlg.m_strLog.clear();
             dlg.m_strJobs[1] = url;
             dlg.m_strJobs[2] = "next";
-            return dlg.DownloadItem(1);
+            return dlg.DownloadItem(1).outcome;
         };
         ASSERT_EQ(run(), JobOutcome::Done) << c.name;
         if (c.change == onServer) testsrv::WriteBytes(www / c.file, testsrv::Pattern(6000, 8));

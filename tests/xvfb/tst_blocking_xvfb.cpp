@@ -43,13 +43,13 @@ class WatchedLogic : public CPomvexDlg {
         bool inStep;
     };
 
-    JobOutcome DownloadItem(int index) override {
-        JobOutcome outcome = JobOutcome::None;
+    JobResult DownloadItem(int index) override {
+        JobResult outcome{JobOutcome::None};
         Step([&] { outcome = CPomvexDlg::DownloadItem(index); });
         return outcome;
     }
-    JobOutcome CheckItem(int index) override {
-        JobOutcome outcome = JobOutcome::None;
+    JobResult CheckItem(int index) override {
+        JobResult outcome{JobOutcome::None};
         Step([&] { outcome = CPomvexDlg::CheckItem(index); });
         return outcome;
     }
