@@ -45,17 +45,17 @@ Behaviour OpenFails(bool mayPass) {
 }
 
 struct Row {
-    const char* name;
-    std::map<std::string, Behaviour> jobs;  // URL -> how its runs end; the list is A, B
-    bool check = false;                     // リストチェック instead of Get
-    int64_t pressAtMs = 0;                  // a button pressed then (0: none)
+    const char* name = "";
+    std::map<std::string, Behaviour> jobs{};  // URL -> how its runs end; the list is A, B
+    bool check = false;                       // リストチェック instead of Get
+    int64_t pressAtMs = 0;                    // a button pressed then (0: none)
     int button = 0;
     uint32_t deadlineMs = 0;  // the connection time's end (0: none)
-    std::vector<std::string> calls;
-    std::string log;  // the exact run log
-    int64_t endMs;    // when the cursor fell to 0
-    bool logFile;     // whether the log file holds the run log
-    int started, done;
+    std::vector<std::string> calls{};
+    std::string log{};     // the exact run log
+    int64_t endMs = 0;     // when the cursor fell to 0
+    bool logFile = false;  // whether the log file holds the run log
+    int started = 0, done = 0;
 };
 
 class Rounds : public batch_test::BatchTest, public ::testing::WithParamInterface<Row> {};
@@ -84,154 +84,118 @@ TEST_P(Rounds, Table) {
 }
 
 const Row kRows[] = {
-    {"no failure: as without rounds",
-     {},
-     false,
-     0,
-     0,
-     0,
-     {"D1", "D2"},
-     Start(1, "D1", "A") + End("D1", "done") + Start(2, "D2", "B") + End("D2", "done"),
-     3000,
-     true,
-     2,
-     2},
-    {"a failure that may pass is done in round 1",
-     {{"A", Refuse(0, 1)}},
-     false,
-     0,
-     0,
-     0,
-     {"D1", "D2", "D1"},
-     Start(1, "D1", "A") + End("D1", "refused") + Start(2, "D2", "B") + End("D2", "done") +
-         Round(3, 60, 1, 1) + Start(63, "D1", "A") + End("D1", "done"),
-     64000,
-     true,
-     2,
-     2},
-    {"one that fails again gets round 2 and no third",
-     {{"A", OpenFails(true)}},
-     false,
-     0,
-     0,
-     0,
-     {"D1", "D2", "D1", "D1"},
-     Start(1, "D1", "A") + End("D1", "failed") + kConnect + Start(102, "D2", "B") +
-         End("D2", "done") + Round(103, 60, 1, 1) + Start(163, "D1", "A") + End("D1", "failed") +
-         kConnect + Round(264, 60, 2, 1) + Start(324, "D1", "A") + End("D1", "failed") + kConnect,
-     425000,
-     true,
-     2,
-     1},
-    {"a failure that will not pass is not tried again",
-     {{"A", OpenFails(false)}},
-     false,
-     0,
-     0,
-     0,
-     {"D1", "D2"},
-     Start(1, "D1", "A") + End("D1", "failed") + kConnect + Start(102, "D2", "B") +
-         End("D2", "done"),
-     103000,
-     true,
-     2,
-     1},
-    {"NEXT lets the job it releases go",
-     {{"A", OpenFails(true)}, {"B", Refuse(0, 1)}},
-     false,
-     10500,
-     IDC_NEXT,
-     0,
-     {"D1", "D2", "D2"},
-     Start(1, "D1", "A") + End("D1", "failed") + kConnect + Start(11, "D2", "B") +
-         End("D2", "refused") + Round(12, 60, 1, 1) + Start(72, "D2", "B") + End("D2", "done"),
-     73000,
-     true,
-     2,
-     1},
-    {"the longest Retry-After over 60 s is waited for",
-     {{"A", Refuse(120, 1)}, {"B", Refuse(30, 1)}},
-     false,
-     0,
-     0,
-     0,
-     {"D1", "D2", "D1", "D2"},
-     Start(1, "D1", "A") + End("D1", "refused") + Start(2, "D2", "B") + End("D2", "refused") +
-         Round(3, 120, 1, 2) + Start(123, "D1", "A") + End("D1", "done") + Start(124, "D2", "B") +
-         End("D2", "done"),
-     125000,
-     true,
-     2,
-     2},
-    {"a Retry-After past 10 minutes waits 10 minutes",
-     {{"A", Refuse(3600, 1)}},
-     false,
-     0,
-     0,
-     0,
-     {"D1", "D2", "D1"},
-     Start(1, "D1", "A") + End("D1", "refused") + Start(2, "D2", "B") + End("D2", "done") +
-         Round(3, 600, 1, 1) + Start(603, "D1", "A") + End("D1", "done"),
-     604000,
-     true,
-     2,
-     2},
-    {"NEXT during the wait starts the round",
-     {{"A", Refuse(0, 1)}},
-     false,
-     20500,
-     IDC_NEXT,
-     0,
-     {"D1", "D2", "D1"},
-     Start(1, "D1", "A") + End("D1", "refused") + Start(2, "D2", "B") + End("D2", "done") +
-         Round(3, 60, 1, 1) + kConnect + Start(21, "D1", "A") + End("D1", "done"),
-     22000,
-     true,
-     2,
-     2},
-    {"中止 during the wait ends the batch",
-     {{"A", Refuse()}},
-     false,
-     30500,
-     IDC_ABORT,
-     0,
-     {"D1", "D2"},
-     Start(1, "D1", "A") + End("D1", "refused") + Start(2, "D2", "B") + End("D2", "done") +
-         Round(3, 60, 1, 1) + Sj("中止しました\r\n"),
-     30500,
-     false,
-     2,
-     1},
-    {"the deadline during the wait ends the batch",
-     {{"A", Refuse()}},
-     false,
-     0,
-     0,
-     30000,
-     {"D1", "D2"},
-     Start(1, "D1", "A") + End("D1", "refused") + Start(2, "D2", "B") + End("D2", "done") +
-         Round(3, 60, 1, 1) + Sj("タイムオーバーにより終了しました\r\n"),
-     30000,
-     true,
-     2,
-     1},
-    {"a list check is not retried",
-     {{"A", Refuse()}},
-     true,
-     0,
-     0,
-     0,
-     {"C1", "C2"},
-     Start(1, "C1", "A") + End("C1", "refused") + Start(2, "C2", "B") + End("C2", "done"),
-     3000,
-     true,
-     2,
-     1},
+    {.name = "NoFailure",  // as without rounds
+     .calls = {"D1", "D2"},
+     .log = Start(1, "D1", "A") + End("D1", "done") + Start(2, "D2", "B") + End("D2", "done"),
+     .endMs = 3000,
+     .logFile = true,
+     .started = 2,
+     .done = 2},
+    {.name = "MayPassDoneInRound1",
+     .jobs = {{"A", Refuse(0, 1)}},
+     .calls = {"D1", "D2", "D1"},
+     .log = Start(1, "D1", "A") + End("D1", "refused") + Start(2, "D2", "B") + End("D2", "done") +
+            Round(3, 60, 1, 1) + Start(63, "D1", "A") + End("D1", "done"),
+     .endMs = 64000,
+     .logFile = true,
+     .started = 2,
+     .done = 2},
+    {.name = "FailsAgainGetsRound2AndNoThird",
+     .jobs = {{"A", OpenFails(true)}},
+     .calls = {"D1", "D2", "D1", "D1"},
+     .log = Start(1, "D1", "A") + End("D1", "failed") + kConnect + Start(102, "D2", "B") +
+            End("D2", "done") + Round(103, 60, 1, 1) + Start(163, "D1", "A") + End("D1", "failed") +
+            kConnect + Round(264, 60, 2, 1) + Start(324, "D1", "A") + End("D1", "failed") +
+            kConnect,
+     .endMs = 425000,
+     .logFile = true,
+     .started = 2,
+     .done = 1},
+    {.name = "WillNotPassIsNotTriedAgain",
+     .jobs = {{"A", OpenFails(false)}},
+     .calls = {"D1", "D2"},
+     .log = Start(1, "D1", "A") + End("D1", "failed") + kConnect + Start(102, "D2", "B") +
+            End("D2", "done"),
+     .endMs = 103000,
+     .logFile = true,
+     .started = 2,
+     .done = 1},
+    {.name = "NextLetsTheJobItReleasesGo",
+     .jobs = {{"A", OpenFails(true)}, {"B", Refuse(0, 1)}},
+     .pressAtMs = 10500,
+     .button = IDC_NEXT,
+     .calls = {"D1", "D2", "D2"},
+     .log = Start(1, "D1", "A") + End("D1", "failed") + kConnect + Start(11, "D2", "B") +
+            End("D2", "refused") + Round(12, 60, 1, 1) + Start(72, "D2", "B") + End("D2", "done"),
+     .endMs = 73000,
+     .logFile = true,
+     .started = 2,
+     .done = 1},
+    {.name = "LongestRetryAfterOver60sIsWaited",
+     .jobs = {{"A", Refuse(120, 1)}, {"B", Refuse(30, 1)}},
+     .calls = {"D1", "D2", "D1", "D2"},
+     .log = Start(1, "D1", "A") + End("D1", "refused") + Start(2, "D2", "B") +
+            End("D2", "refused") + Round(3, 120, 1, 2) + Start(123, "D1", "A") + End("D1", "done") +
+            Start(124, "D2", "B") + End("D2", "done"),
+     .endMs = 125000,
+     .logFile = true,
+     .started = 2,
+     .done = 2},
+    {.name = "RetryAfterPast10MinutesWaits10",
+     .jobs = {{"A", Refuse(3600, 1)}},
+     .calls = {"D1", "D2", "D1"},
+     .log = Start(1, "D1", "A") + End("D1", "refused") + Start(2, "D2", "B") + End("D2", "done") +
+            Round(3, 600, 1, 1) + Start(603, "D1", "A") + End("D1", "done"),
+     .endMs = 604000,
+     .logFile = true,
+     .started = 2,
+     .done = 2},
+    {.name = "NextDuringTheWaitStartsTheRound",
+     .jobs = {{"A", Refuse(0, 1)}},
+     .pressAtMs = 20500,
+     .button = IDC_NEXT,
+     .calls = {"D1", "D2", "D1"},
+     .log = Start(1, "D1", "A") + End("D1", "refused") + Start(2, "D2", "B") + End("D2", "done") +
+            Round(3, 60, 1, 1) + kConnect + Start(21, "D1", "A") + End("D1", "done"),
+     .endMs = 22000,
+     .logFile = true,
+     .started = 2,
+     .done = 2},
+    {.name = "AbortDuringTheWaitEndsTheBatch",
+     .jobs = {{"A", Refuse()}},
+     .pressAtMs = 30500,
+     .button = IDC_ABORT,
+     .calls = {"D1", "D2"},
+     .log = Start(1, "D1", "A") + End("D1", "refused") + Start(2, "D2", "B") + End("D2", "done") +
+            Round(3, 60, 1, 1) + Sj("中止しました\r\n"),
+     .endMs = 30500,
+     .logFile = false,
+     .started = 2,
+     .done = 1},
+    {.name = "DeadlineDuringTheWaitEndsTheBatch",
+     .jobs = {{"A", Refuse()}},
+     .deadlineMs = 30000,
+     .calls = {"D1", "D2"},
+     .log = Start(1, "D1", "A") + End("D1", "refused") + Start(2, "D2", "B") + End("D2", "done") +
+            Round(3, 60, 1, 1) + Sj("タイムオーバーにより終了しました\r\n"),
+     .endMs = 30000,
+     .logFile = true,
+     .started = 2,
+     .done = 1},
+    {.name = "ListCheckIsNotRetried",
+     .jobs = {{"A", Refuse()}},
+     .check = true,
+     .calls = {"C1", "C2"},
+     .log = Start(1, "C1", "A") + End("C1", "refused") + Start(2, "C2", "B") + End("C2", "done"),
+     .endMs = 3000,
+     .logFile = true,
+     .started = 2,
+     .done = 1},
 };
 
 INSTANTIATE_TEST_SUITE_P(Batch, Rounds, ::testing::ValuesIn(kRows),
                          [](const ::testing::TestParamInfo<Row>& info) {
-                             return "Row" + std::to_string(info.index);
+                             return std::string(info.param.name);
                          });
 
 }  // namespace
