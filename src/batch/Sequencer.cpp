@@ -47,17 +47,19 @@ void CPomvexDlg::OnAbort() {
     m_host.SetDlgItemText(IDC_LOG, m_strLog);
 }
 
+Sid CPomvexDlg::StateWord() const {
+    // While a batch runs the mode replaces the timer state, armed or not.
+    if (m_nCursor > 0) return m_bDownloadMode ? Sid::StateDownloading : Sid::StateChecking;
+    return m_bArmed ? Sid::StateArmed : Sid::StateTimerOff;
+}
+
 void CPomvexDlg::OnTimer(unsigned id) {
     switch (id) {
         case TIMER_TICK: {
             m_timeNow = m_host.Now();
             m_strClock = batch::FormatLocalTime(m_timeNow, Str(Sid::ClockFormat));
             m_host.SetDlgItemText(IDC_CLOCK, m_strClock);
-            m_host.SetDlgItemText(IDC_STATE, Str(m_bArmed ? Sid::StateArmed : Sid::StateTimerOff));
-            // While a batch runs the mode replaces the timer state, armed or not.
-            if (m_nCursor > 0)
-                m_host.SetDlgItemText(
-                    IDC_STATE, Str(m_bDownloadMode ? Sid::StateDownloading : Sid::StateChecking));
+            m_host.SetDlgItemText(IDC_STATE, Str(StateWord()));
             m_host.InvalidateRect(false);
             m_host.UpdateWindow();
 

@@ -183,11 +183,7 @@ bool CPomvexDlg::OnCancelCommand() {
 
 bool CPomvexDlg::ConfirmEnd() {
     if (m_nCursor == 0 && !m_bArmed) return true;
-    // The words of the state line: a running batch's mode before the timer.
-    const Sid state = m_nCursor == 0    ? Sid::StateArmed
-                      : m_bDownloadMode ? Sid::StateDownloading
-                                        : Sid::StateChecking;
-    return m_host.MessageBox(FormatStr(Sid::ConfirmEnd, {Str(state)}),
+    return m_host.MessageBox(FormatStr(Sid::ConfirmEnd, {Str(StateWord())}),
                              MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES;
 }
 

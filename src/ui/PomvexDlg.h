@@ -16,6 +16,7 @@
 #include "platform/Desktop.h"
 #include "platform/Host.h"
 #include "platform/Internet.h"
+#include "resources/Strings.h"
 #include "transfer/BatchNames.h"
 #include "transfer/JobOutcome.h"
 
@@ -61,6 +62,8 @@ class CPomvexDlg : public HostEvents {
     void OnAbort();
     // One timer firing, ids TIMER_TICK .. TIMER_RATE.
     void OnTimer(unsigned id);
+    // What the state line says now: a running batch's mode, else whether the timer is armed.
+    Sid StateWord() const;
     // List box -> staging file -> job table; cursor 1 and ready 1 on success.
     void LoadJobTable();
     // m_strLog -> the log file.
