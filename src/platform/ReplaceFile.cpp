@@ -77,9 +77,7 @@ bool WriteInPlace(const std::string& system, const std::string& shown, std::stri
         return false;
     }
     try {
-        FileWriter writer(file);
-        writer.Write(bytes.data(), bytes.size());
-        writer.Flush();
+        file.Write(bytes.data(), bytes.size());
         file.Close();
     } catch (CFileException& e) {
         e.m_strFileName = shown;
