@@ -14,7 +14,7 @@
 namespace batch {
 
 bool GoesAgain(JobOutcome outcome, const JobFailure& failure, bool letGo) {
-    return outcome != JobOutcome::None && outcome != JobOutcome::Done && failure.mayPass && !letGo;
+    return outcome != JobOutcome::None && !CountsAsDone(outcome) && failure.mayPass && !letGo;
 }
 
 uint32_t RoundWaitS(uint32_t retryAfterS) {
