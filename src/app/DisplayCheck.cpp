@@ -4,6 +4,7 @@
 #include <xcb/xcb.h>
 
 #include <cstdlib>
+#include <string>
 #include <string_view>
 
 namespace app {
@@ -46,18 +47,12 @@ bool WaylandSocketExists() {
 
 }  // namespace
 
-std::string WhyNoDisplay(int argc, char** argv) {
+bool CanShowWindow(int argc, char** argv) {
     const std::string_view asked = AskedPlatform(argc, argv);
     // A platform list or plugin options ("xcb:...", "wayland;xcb") start with the plugin's name.
     const bool windowSystem =
         asked.empty() || asked.starts_with("xcb") || asked.starts_with("wayland");
-    if (!windowSystem || XServerAnswers() || WaylandSocketExists()) return {};
-    return "pomvex: 画面に接続できないため起動できません (DISPLAY も WAYLAND_DISPLAY "
-           "も使えません)。"
-           "デスクトップから起動するか、xvfb-run -a pomvex で起動してください。 / "
-           "pomvex: cannot start: no display to show its window on (neither DISPLAY nor "
-           "WAYLAND_DISPLAY can be reached); start it from a desktop session, or headless "
-           "with: xvfb-run -a pomvex";
+    return !windowSystem || XServerAnswers() || WaylandSocketExists();
 }
 
 }  // namespace app

@@ -3,14 +3,11 @@
 // suggests reinstalling), so the program says plainly why it cannot start instead.
 #pragma once
 
-#include <string>
-
 namespace app {
 
-// Empty when a window can be shown: a platform other than X11 or Wayland was asked for
+// True when a window can be shown: a platform other than X11 or Wayland was asked for
 // (QT_QPA_PLATFORM or -platform, e.g. offscreen), the X server named by DISPLAY accepts a
-// connection, or the Wayland socket named by WAYLAND_DISPLAY exists. Otherwise the one line to
-// print (Japanese, then English), without the line end. Never throws.
-std::string WhyNoDisplay(int argc, char** argv);
+// connection, or the Wayland socket named by WAYLAND_DISPLAY exists. Never throws.
+bool CanShowWindow(int argc, char** argv);
 
 }  // namespace app

@@ -21,6 +21,7 @@
 #include "platform/qt/QtHost.h"
 #include "platform/qt/QtSupport.h"
 #include "resources/Strings.h"
+#include "resources/Text.h"
 #include "ui/PomvexDlg.h"
 
 namespace {
@@ -55,8 +56,9 @@ void BringToFront(QtHost& window) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (const std::string why = app::WhyNoDisplay(argc, argv); !why.empty()) {
-        std::fprintf(stderr, "%s\n", why.c_str());
+    if (!app::CanShowWindow(argc, argv)) {
+        // A terminal reads UTF-8; the string table holds CP932.
+        std::fprintf(stderr, "%s\n", text::Cp932ToUtf8(Str(Sid::NoDisplay)).c_str());
         return 1;
     }
     QApplication app(argc, argv);

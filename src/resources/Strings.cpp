@@ -32,6 +32,12 @@ constexpr Entry kTable[] = {
     {Sid::ConfirmEnd, "%1です。終了しますか?"},
     {Sid::ButtonYes, "はい(&Y)"},
     {Sid::ButtonNo, "いいえ(&N)"},
+    {Sid::NoDisplay,
+     "pomvex: 画面に接続できないため起動できません (DISPLAY も WAYLAND_DISPLAY も使えません)。"
+     "デスクトップから起動するか、xvfb-run -a pomvex で起動してください。 / "
+     "pomvex: cannot start: no display to show its window on (neither DISPLAY nor "
+     "WAYLAND_DISPLAY can be reached); start it from a desktop session, or headless with: "
+     "xvfb-run -a pomvex"},
     {static_cast<Sid>(300), "ｴﾗｰはありませんでした。"},
     {static_cast<Sid>(301), "%1 へのｱｸｾｽ中に不明なｴﾗｰが発生しました。"},
     {static_cast<Sid>(302), "%1 が見つかりませんでした。"},

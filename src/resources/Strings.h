@@ -24,6 +24,7 @@ enum class Sid : int {
     ConfirmEnd,  // "%1です。終了しますか?" (%1: the state line's words)
     ButtonYes,
     ButtonNo,
+    NoDisplay,  // the one line on standard error when no window can be shown (Japanese, English)
     FileCause0 = 300,  // FileCause0 + cause, cause 0..14
     FileCause14 = 314,
     InternalFailure = 61704,  // "ｱﾌﾟﾘｹｰｼｮﾝの内部ｴﾗｰです。"
