@@ -118,14 +118,15 @@ bool ResumeCheck::OnFtpReply(CURL* easy, std::string_view line) {
     curl_easy_getinfo(easy, CURLINFO_FILETIME_T, &mtime);
     m_strValidator = FormatFtpValidator({m_nFtpSize, mtime});
     m_strFtpCommand.clear();  // one reply per command
+    // The server's file is the version the plan knows (the partial copy's, or the complete one's).
+    const bool sameVersion =
+        !m_strValidator.empty() && m_nFtpSize == m_plan.ftp.size && mtime == m_plan.ftp.mtime;
     if (!m_bFromOffset) {
         // The stored version is current: the transfer ends here, before RETR.
-        m_bUnchanged = m_plan.ifChanged && !m_strValidator.empty() &&
-                       m_nFtpSize == m_plan.ftp.size && mtime == m_plan.ftp.mtime;
+        m_bUnchanged = m_plan.ifChanged && sameVersion;
         return !m_bUnchanged;
     }
-    m_bFtpChecked =
-        !m_strValidator.empty() && m_nFtpSize == m_plan.ftp.size && mtime == m_plan.ftp.mtime;
+    m_bFtpChecked = sameVersion;
     if (!m_bFtpChecked) m_bCannotContinue = true;
     return m_bFtpChecked;
 }
