@@ -72,7 +72,6 @@ class CInternetException : public CException {
     // connection, a body cut short, HTTP 408, 429, 500, 502, 503, 504): worth another try.
     bool m_bMayPass = false;
     uint32_t m_nRetryAfter = 0;  // the server's Retry-After in seconds; 0: none given
-    long m_nHttpStatus = 0;      // the final HTTP status that failed the open; 0: none
 };
 
 // Text typed by the user has a character with no CP932 form: the operation that needs

@@ -65,7 +65,6 @@ std::string StatusReason(long status, const std::string& reasonPhrase) {
 [[noreturn]] void ThrowStatus(std::string english, long status, const std::string& reasonPhrase,
                               uint32_t retryAfter) {
     CInternetException e(INTERNET_ERROR_HTTP_STATUS, std::move(english));
-    e.m_nHttpStatus = status;
     e.m_strReason = StatusReason(status, reasonPhrase);
     e.m_bMayPass = HttpStatusMayPass(status);
     e.m_nRetryAfter = retryAfter;
