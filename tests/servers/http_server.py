@@ -32,6 +32,7 @@ Routes:
 """
 import email.utils
 import hashlib
+import io
 import os
 import socket
 import ssl
@@ -56,14 +57,21 @@ class Handler(BaseHTTPRequestHandler):
     def log_message(self, fmt, *args):
         pass
 
-    def head(self, code, length=None, extra=()):
+    def head(self, code, length=None, extra=(), body=b""):
+        # A body given here leaves in the same write as the header block, as a server sends a
+        # small reply: the client then meets the header, the bytes and the end in one read.
         self.send_response(code)
         if length is not None:
             self.send_header("Content-Length", str(length))
         for k, v in extra:
             self.send_header(k, v)
         self.send_header("Connection", "close")
-        self.end_headers()
+        real, self.wfile = self.wfile, io.BytesIO()
+        try:
+            self.end_headers()
+        finally:
+            block, self.wfile = self.wfile.getvalue(), real
+        self.wfile.write(block + body)
 
     def abort(self):
         self.wfile.flush()
@@ -102,14 +110,13 @@ class Handler(BaseHTTPRequestHandler):
                 self.head(302, 0, [("Location", target)])
             elif parts[0] == "short":
                 n = int(parts[1])
-                self.head(200, n)
-                self.wfile.write(pattern(n - 100))
+                self.head(200, n, body=pattern(n - 100))
                 self.abort()
             elif parts[0] == "close-mid":
                 n = int(parts[1])
-                self.head(200, None, [("Transfer-Encoding", "chunked")])
                 data = pattern(n // 2)
-                self.wfile.write(b"%x\r\n" % len(data) + data + b"\r\n")
+                self.head(200, None, [("Transfer-Encoding", "chunked")],
+                          b"%x\r\n" % len(data) + data + b"\r\n")
                 self.abort()
             elif parts[0] == "range" and len(parts) >= 2:
                 self.serve_range("/".join(urllib.parse.unquote(p) for p in parts[1:]), url)
