@@ -168,9 +168,8 @@ bool CurlUrlFile::Start(bool fromOffset) {
             if (code < 200 || code >= 300) m_nOtherStatus = code;
         }
         if (m_nOtherStatus != 0) ThrowOtherStatus(m_nOtherStatus, m_strReasonPhrase);
-        // A reply that opened and broke within one read is still open: its bytes are handed out
-        // first and the read after them fails, so the job counts as cut off, not as never
-        // reached, and the bytes that came are kept.
+        // A reply that opened and broke within one read stays open (see the constructor): the
+        // job then counts as cut off, not as never reached, and the bytes that came are kept.
         if (m_bDone && m_result != CURLE_OK && !m_bOpen)
             ThrowCurl(m_result, m_errorBuffer, m_easy, m_strReasonPhrase);
     } catch (...) {

@@ -29,8 +29,9 @@ class CurlUrlFile : public CInternetFile {
 
     // Starts the transfer with the limits in force and waits until it is open; a plan with an
     // offset asks for the rest first and falls back to the whole resource. Throws
-    // CInternetException. A plan that asks only if changed may leave the file IsUnchanged(),
-    // with no data.
+    // CInternetException when no reply opens; a reply that opened and then broke, however
+    // soon, is returned open and its failure waits for the read after its bytes. A plan that
+    // asks only if changed may leave the file IsUnchanged(), with no data.
     CurlUrlFile(const std::string& agent, UrlPtr url, Protocol protocol, std::string fileName,
                 WaitHook waitHook, ResumePlan plan);
     ~CurlUrlFile() override;
