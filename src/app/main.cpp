@@ -22,7 +22,7 @@
 #include "platform/qt/QtSupport.h"
 #include "resources/Strings.h"
 #include "resources/Text.h"
-#include "ui/PomvexDlg.h"
+#include "window/PomvexDlg.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include "resources/Resource.h"
 #include "resources/Strings.h"
 #include "resources/Text.h"
-#include "ui/PomvexDlg.h"
+#include "lists/ListEditor.h"
 
 namespace {
 
@@ -47,7 +47,7 @@ std::string DialogStart(Host& host) {
 
 }  // namespace
 
-void CPomvexDlg::OnOpenList() {
+void ListEditor::Open() {
     std::string path;
     if (!m_host.FileDialog(true, DialogStart(m_host), path)) return;
 
@@ -93,7 +93,7 @@ void CPomvexDlg::OnOpenList() {
     m_host.SetDlgItemText(IDC_LIST, m_strList);
 }
 
-void CPomvexDlg::OnSaveList() {
+void ListEditor::Save() {
     // A character with no CP932 form must never reach the file as a substitute. Stop before the
     // dialog, so no file is created; m_strList keeps its previous value, since there is no
     // faithful byte form of the list box text to give it.

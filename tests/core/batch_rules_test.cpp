@@ -8,6 +8,7 @@
 #include <string>
 
 #include "batch/BatchRules.h"
+#include "transfer/RateMeter.h"
 #include "batch_support.h"
 #include "resources/Strings.h"
 
@@ -89,7 +90,7 @@ TEST(BatchRules, RateSample) {
     };
     for (const Row& r : rows) {
         SCOPED_TRACE("bytes " + std::to_string(r.bytes));
-        EXPECT_EQ(batch::RateOfSample(r.bytes), r.expected);
+        EXPECT_EQ(RateOfSample(r.bytes), r.expected);
     }
 }
 

@@ -12,19 +12,10 @@
 #include <string>
 
 #include "fake/FakeHost.h"
-#include "platform/Internet.h"
-#include "ui/PomvexDlg.h"
+#include "fake/NoInternet.h"
+#include "window/PomvexDlg.h"
 
 namespace lists_test {
-
-// List editing never goes online; any attempt is a failure of the test.
-class NoInternet : public InternetClient {
-  public:
-    std::unique_ptr<CInternetSession> OpenSession(const std::string&) override {
-        ADD_FAILURE() << "list editing opened an internet session";
-        throw CInternetException(0, "");
-    }
-};
 
 inline std::string ReadAll(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -57,7 +48,7 @@ class ListsTest : public ::testing::Test {
     std::string InHome(const std::string& name) const { return m_home + "/" + name; }
 
     FakeHost host;
-    NoInternet internet;
+    NoInternet internet{true};
     std::unique_ptr<CPomvexDlg> dlg;
 
   private:

@@ -5,7 +5,7 @@
 
 #include "fake/FakeHost.h"
 #include "resources/Resource.h"
-#include "ui/ProgressDlg.h"
+#include "window/ProgressDlg.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 
 #include "platform/Exceptions.h"
 #include "platform/Internet.h"
-#include "ui/PomvexDlg.h"
+#include "window/PomvexDlg.h"
 
 class NoInternet : public InternetClient {
   public:

@@ -16,7 +16,7 @@
 #include "platform/qt/QtHost.h"
 #include "qt/QtTestSupport.h"
 #include "resources/Resource.h"
-#include "ui/PomvexDlg.h"
+#include "window/PomvexDlg.h"
 
 namespace {
 
@@ -80,12 +80,12 @@ class TestBatchLoop : public QObject {
 
         host.SetDlgItemText(IDC_LIST, "http://a/1\r\nhttp://a/2\r\nhttp://a/3\r\n");
         logic.OnCommand(IDC_GET, false);
-        QCOMPARE(logic.m_nCursor, 1);
+        QCOMPARE(logic.batch().Cursor(), 1);
 
-        QTRY_VERIFY_WITH_TIMEOUT(logic.clocks.size() == 3 && logic.m_nCursor == 0, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(logic.clocks.size() == 3 && logic.batch().Cursor() == 0, 10000);
 
-        QCOMPARE(logic.m_bReady, uint8_t{0});
-        QCOMPARE(logic.m_bIdle, uint8_t{1});
+        QCOMPARE(logic.batch().Ready(), uint8_t{0});
+        QCOMPARE(logic.batch().Idle(), uint8_t{1});
         QVERIFY2(logic.clockRanDuringCopy, "the tick must fire nested inside the long download");
         QCOMPARE(logic.nestedStarts, size_t{0});
         // Each job started on its own tick.

@@ -26,7 +26,7 @@
 #include "qt/QtTestSupport.h"
 #include "resources/Resource.h"
 #include "resources/Strings.h"
-#include "ui/PomvexDlg.h"
+#include "window/PomvexDlg.h"
 
 namespace {
 
@@ -140,7 +140,7 @@ class TestLists : public QObject {
         for (int i = 1; i <= 100; ++i) urls += "http://127.0.0.1:9/f" + std::to_string(i) + "\r\n";
         m_host->SetDlgItemText(IDC_LIST, urls);
         MainButton(IDC_GET)->click();
-        QCOMPARE(m_logic->m_nCursor, 1);
+        QCOMPARE(m_logic->batch().Cursor(), 1);
     }
     void cleanup() {
         m_host.reset();
@@ -169,7 +169,7 @@ class TestLists : public QObject {
         QVERIFY(m_logic->started.size() >= before + 2);  // the batch went on inside the dialog
         const std::string want = "http://x/a\r\nhttp://x/b\r\n\r\nhttp://x/\x88\x9F\r\n";
         QCOMPARE(m_host->GetDlgItemText(IDC_LIST), want);
-        QCOMPARE(m_logic->m_strList, want);
+        QCOMPARE(m_logic->lists().List(), want);
     }
 
     void saveListAsksBeforeReplacing() {
@@ -265,7 +265,7 @@ class TestLists : public QObject {
         for (const char* n : {"08", "09", "10", "11"})
             want += Sj("http://h/画 像") + n + ".jpg \r\n";
         QCOMPARE(m_host->GetDlgItemText(IDC_LIST), want);
-        QCOMPARE(m_logic->m_strList, want);
+        QCOMPARE(m_logic->lists().List(), want);
     }
 
     void serialCancelChangesNothing() {

@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "fake/TestFolders.h"
 #include "platform/Internet.h"
 
 extern char** environ;
@@ -37,23 +38,7 @@ inline void ClearProxyEnvironment() {
 }
 
 // A fresh folder under the system temp folder, removed with its contents at the end.
-class TempDir {
-  public:
-    TempDir() {
-        std::string tmpl = (std::filesystem::temp_directory_path() / "pomvex-xfer-XXXXXX").string();
-        if (!mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
-        m_path = tmpl;
-    }
-    ~TempDir() {
-        std::error_code ec;
-        std::filesystem::remove_all(m_path, ec);
-    }
-    const std::string& path() const { return m_path; }
-    std::string operator/(const std::string& name) const { return m_path + "/" + name; }
-
-  private:
-    std::string m_path;
-};
+using ::TempDir;
 
 inline void WriteBytes(const std::string& path, const std::string& bytes) {
     std::ofstream f(path, std::ios::binary | std::ios::trunc);

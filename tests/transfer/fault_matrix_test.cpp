@@ -24,7 +24,7 @@
 #include "resources/Strings.h"
 #include "resources/Text.h"
 #include "transfer/LocalServers.h"
-#include "ui/PomvexDlg.h"
+#include "window/PomvexDlg.h"
 
 namespace {
 
@@ -161,25 +161,25 @@ class FaultMatrix : public ::testing::Test {
         for (const auto& l : lines) list += l + "\r\n";
         H().texts[IDC_LIST] = list;
         m_dlg->OnCommand(download ? IDC_GET : IDC_CHECK_LIST, false);
-        ASSERT_EQ(m_dlg->m_nCursor, 1);
+        ASSERT_EQ(m_dlg->batch().Cursor(), 1);
     }
 
     // Lets virtual time run until the batch has ended (cursor 0), at most limitMs.
     bool RunToEnd(int64_t limitMs = 1000000) {
-        return H().AdvanceUntil([&] { return m_dlg->m_nCursor == 0; }, limitMs);
+        return H().AdvanceUntil([&] { return m_dlg->batch().Cursor() == 0; }, limitMs);
     }
 
     void ExpectState(int cursor, int ready, int idle, const std::string& what) {
-        EXPECT_EQ(m_dlg->m_nCursor, cursor) << what << ": m_nCursor";
-        EXPECT_EQ(m_dlg->m_bReady, ready) << what << ": m_bReady";
-        EXPECT_EQ(m_dlg->m_bIdle, idle) << what << ": m_bIdle";
+        EXPECT_EQ(m_dlg->batch().Cursor(), cursor) << what << ": m_nCursor";
+        EXPECT_EQ(m_dlg->batch().Ready(), ready) << what << ": m_bReady";
+        EXPECT_EQ(m_dlg->batch().Idle(), idle) << what << ": m_bIdle";
         EXPECT_TRUE(H().enabled) << what << ": main window left disabled";
         EXPECT_TRUE(H().modeless.empty()) << what << ": progress window left open";
         EXPECT_FALSE(H().TimerRunning(TIMER_RATE)) << what << ": rate timer left running";
     }
 
     void ExpectLog(const std::string& want, const std::string& what) {
-        EXPECT_EQ(Readable(m_dlg->m_strLog), Readable(want)) << what;
+        EXPECT_EQ(Readable(m_dlg->batch().Log()), Readable(want)) << what;
     }
 
     // The good job started at `sec` and the batch end on the tick after it.
@@ -189,7 +189,7 @@ class FaultMatrix : public ::testing::Test {
     void ExpectGoodFileAndLogFile(const std::string& what) {
         EXPECT_TRUE(ReadBytes(Save() / "good.bin") == testsrv::Pattern(kGoodSize, 77))
             << what << ": the job after the fault did not arrive whole";
-        EXPECT_EQ(Readable(ReadBytes(Home() / "Pomvex.log")), Readable(m_dlg->m_strLog))
+        EXPECT_EQ(Readable(ReadBytes(Home() / "Pomvex.log")), Readable(m_dlg->batch().Log()))
             << what << ": log file differs from the run log";
     }
 
@@ -240,7 +240,7 @@ TEST_F(FaultMatrix, OpenFaultsAreLoggedAndTheWatchdogMovesTheBatchOn) {
                 second = GoodJob(102);
             } else {
                 second = AnnounceCheck(102, GoodUrl()) + Sj("ファイルサイズ");
-                std::string log = m_dlg->m_strLog;
+                std::string log = m_dlg->batch().Log();
                 size_t at = log.find(second, first.size());
                 ASSERT_NE(at, std::string::npos) << Readable(log);
                 // The figure is what curl had buffered: take it from the log, check the rest.
@@ -410,7 +410,7 @@ TEST_F(FaultMatrix, ARoundFetchesWhatMayPassAndLeavesWhatWillNot) {
         << ReadBytes(Save() / "reset.bin").size() << " bytes on disk";
     EXPECT_TRUE(ReadBytes(Save() / "busy.bin") == ServerPattern(30000))
         << ReadBytes(Save() / "busy.bin").size() << " bytes on disk";
-    EXPECT_EQ(Readable(ReadBytes(Home() / "Pomvex.log")), Readable(m_dlg->m_strLog));
+    EXPECT_EQ(Readable(ReadBytes(Home() / "Pomvex.log")), Readable(m_dlg->batch().Log()));
     EXPECT_EQ(H().NowMs(), 196000);
 }
 
@@ -421,14 +421,14 @@ TEST_F(FaultMatrix, ACrawledFileIsCompletedByTheNextRound) {
     const std::string url = Servers().Http("/once/crawl/200000/crawl.bin");
     Start({url});
     ASSERT_TRUE(RunToEnd(1000000));
-    const std::string& log = m_dlg->m_strLog;
+    const std::string& log = m_dlg->batch().Log();
     const size_t round = log.find(Round(102, 60, 1, 1));
     ASSERT_NE(round, std::string::npos) << Readable(log);
     EXPECT_NE(log.find(Reason(Str(Sid::NetCrawling))), std::string::npos) << Readable(log);
     EXPECT_NE(log.find(Sj("バイトから続きをDLします\r\n"), round), std::string::npos)
         << "the round must continue the partial file: " << Readable(log);
     EXPECT_TRUE(log.ends_with(Done(162))) << Readable(log);
-    EXPECT_EQ(m_dlg->m_jobOutcomes[1], JobOutcome::Done);
+    EXPECT_EQ(m_dlg->batch().GetTally().Outcome(1), JobOutcome::Done);
     EXPECT_TRUE(ReadBytes(Save() / "crawl.bin") == ServerPattern(200000))
         << ReadBytes(Save() / "crawl.bin").size() << " bytes on disk";
     EXPECT_EQ(ErrorBoxes(), "");
@@ -564,10 +564,10 @@ TEST_F(FaultMatrix, SlowFtpDataArrivesWholeWhileTheClockRuns) {
     // Every pump lets 200 virtual ms pass, so the ticks and the rate sampler run nested.
     H().pumpAdvanceMs = 200;
     Start({url});
-    ASSERT_TRUE(RunToEnd()) << Readable(m_dlg->m_strLog) << ErrorBoxes();
+    ASSERT_TRUE(RunToEnd()) << Readable(m_dlg->batch().Log()) << ErrorBoxes();
     EXPECT_TRUE(ReadBytes(Save() / "slow.bin") == want);
     // The job ran inside the tick of second 1; its end line carries the clock of a nested tick.
-    const std::string& log = m_dlg->m_strLog;
+    const std::string& log = m_dlg->batch().Log();
     std::string head = Announce(1, url) + SaveTo(Save() / "slow.bin");
     ASSERT_EQ(Readable(log.substr(0, head.size())), Readable(head));
     EXPECT_NE(log.find(Sj("DL終了しました\r\n"), head.size()), std::string::npos) << Readable(log);
@@ -620,9 +620,9 @@ TEST_F(FaultMatrix, DeadlineEndsTheBatchButNotTheRunningDownload) {
     H().texts[IDC_DURATION] = "1";
     H().texts[IDC_LIST] = url + "\r\n" + GoodUrl() + "\r\n";
     m_dlg->OnCommand(IDC_GET_LATER, false);
-    ASSERT_EQ(m_dlg->m_bArmed, 1);
+    ASSERT_EQ(m_dlg->batch().Armed(), 1);
     // The schedule check at 100 s (00:01:40) matches and loads the list.
-    ASSERT_TRUE(H().AdvanceUntil([&] { return m_dlg->m_nCursor == 1; }, 200000));
+    ASSERT_TRUE(H().AdvanceUntil([&] { return m_dlg->batch().Cursor() == 1; }, 200000));
     ASSERT_EQ(H().NowMs(), 100000);
     EXPECT_EQ(H().TimerPeriod(TIMER_DEADLINE), 3600000u);
 
@@ -632,7 +632,7 @@ TEST_F(FaultMatrix, DeadlineEndsTheBatchButNotTheRunningDownload) {
     bool deadlineSeen = false;
     std::string logFileAtDeadline;
     H().onPump = [&] {
-        if (!deadlineSeen && m_dlg->m_nCursor == 0) {
+        if (!deadlineSeen && m_dlg->batch().Cursor() == 0) {
             deadlineSeen = true;
             logFileAtDeadline = ReadBytes(Home() / "Pomvex.log");
         }
@@ -643,7 +643,7 @@ TEST_F(FaultMatrix, DeadlineEndsTheBatchButNotTheRunningDownload) {
     H().onPump = nullptr;
 
     ASSERT_TRUE(deadlineSeen) << "the deadline never fired inside the download";
-    const std::string& log = m_dlg->m_strLog;
+    const std::string& log = m_dlg->batch().Log();
     std::string head = Announce(101, url) + SaveTo(Save() / "endless.bin");
     ASSERT_EQ(Readable(log.substr(0, head.size())), Readable(head));
     // Inside the download: the watchdog's line at 201 s, the deadline's line at 3700 s, then
@@ -752,8 +752,8 @@ TEST_F(FaultMatrix, ThreeGibibytesToDevNullCountsPast32Bits) {
     int64_t maxSample = 0;
     H().onPump = [&] {
         if (!H().modeless.empty()) {
-            maxSample = std::max(maxSample, m_dlg->m_nBytesSinceSample);
-            if ((H().pumpCount & 0xFFFF) == 0 || m_dlg->m_nBytesSinceSample == int64_t(size))
+            maxSample = std::max(maxSample, m_dlg->batch().GetRate().BytesSinceSample());
+            if ((H().pumpCount & 0xFFFF) == 0 || m_dlg->batch().GetRate().BytesSinceSample() == int64_t(size))
                 lastStatus = H().modeless.back()->texts[IDC_PROGDLG_STATUS];
         }
     };
@@ -806,15 +806,15 @@ TEST_F(FaultMatrix, EachJobLeavesHowItEnded) {
     Start(urls);
     ASSERT_TRUE(RunToEnd(2000000));
     for (size_t i = 0; i < rows.size(); ++i)
-        EXPECT_EQ(static_cast<int>(m_dlg->m_jobOutcomes[i + 1]), static_cast<int>(rows[i].want))
+        EXPECT_EQ(static_cast<int>(m_dlg->batch().GetTally().Outcome(i + 1)), static_cast<int>(rows[i].want))
             << rows[i].name << " (" << rows[i].url << ")";
-    EXPECT_EQ(m_dlg->m_nJobsStarted, static_cast<int>(rows.size()));
-    EXPECT_EQ(m_dlg->m_nJobsDone, 1);
+    EXPECT_EQ(m_dlg->batch().GetTally().Started(), static_cast<int>(rows.size()));
+    EXPECT_EQ(m_dlg->batch().GetTally().Done(), 1);
 
     Start({GoodUrl(), nobody}, false);
     ASSERT_TRUE(RunToEnd());
-    EXPECT_EQ(m_dlg->m_jobOutcomes[1], JobOutcome::Done) << "check of " << GoodUrl();
-    EXPECT_EQ(m_dlg->m_jobOutcomes[2], JobOutcome::OpenFailed) << "check of " << nobody;
-    EXPECT_EQ(m_dlg->m_jobOutcomes[3], JobOutcome::None) << "a slot no job reached";
-    EXPECT_EQ(m_dlg->m_nJobsDone, 1);
+    EXPECT_EQ(m_dlg->batch().GetTally().Outcome(1), JobOutcome::Done) << "check of " << GoodUrl();
+    EXPECT_EQ(m_dlg->batch().GetTally().Outcome(2), JobOutcome::OpenFailed) << "check of " << nobody;
+    EXPECT_EQ(m_dlg->batch().GetTally().Outcome(3), JobOutcome::None) << "a slot no job reached";
+    EXPECT_EQ(m_dlg->batch().GetTally().Done(), 1);
 }

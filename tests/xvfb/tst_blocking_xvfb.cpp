@@ -22,7 +22,7 @@
 #include "platform/qt/BlockingPump.h"
 #include "platform/qt/QtHost.h"
 #include "resources/Resource.h"
-#include "ui/PomvexDlg.h"
+#include "window/PomvexDlg.h"
 
 namespace {
 

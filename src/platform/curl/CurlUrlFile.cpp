@@ -18,14 +18,14 @@ constexpr std::chrono::milliseconds kWaitHookInterval{25};
 
 }  // namespace
 
-CurlUrlFile::CurlUrlFile(const std::string& agent, UrlPtr url, Protocol protocol,
+CurlUrlFile::CurlUrlFile(const SessionOptions& options, UrlPtr url, Protocol protocol,
                          std::string fileName, WaitHook waitHook, ResumePlan plan)
-    : m_strAgent(agent),
+    : m_strAgent(options.agent),
       m_url(std::move(url)),
       m_bHttp(protocol == Protocol::kHttp),
       m_bFtp(protocol == Protocol::kFtp),
       m_strFileName(std::move(fileName)),
-      m_limits(CurrentLimits()),
+      m_limits(options.limits),
       m_waitHook(std::move(waitHook)),
       m_check(protocol, std::move(plan)),
       m_crawl(std::max(m_limits.crawlWindowMs, 1L), m_limits.crawlFloorBytesPerSec) {

@@ -27,12 +27,12 @@ class CurlUrlFile : public CInternetFile {
   public:
     using WaitHook = CurlInternetClient::WaitHook;
 
-    // Starts the transfer with the limits in force and waits until it is open; a plan with an
+    // Starts the transfer with the session's options and waits until it is open; a plan with an
     // offset asks for the rest first and falls back to the whole resource. Throws
     // CInternetException when no reply opens; a reply that opened and then broke, however
     // soon, is returned open and its failure waits for the read after its bytes. A plan that
     // asks only if changed may leave the file IsUnchanged(), with no data.
-    CurlUrlFile(const std::string& agent, UrlPtr url, Protocol protocol, std::string fileName,
+    CurlUrlFile(const SessionOptions& options, UrlPtr url, Protocol protocol, std::string fileName,
                 WaitHook waitHook, ResumePlan plan);
     ~CurlUrlFile() override;
 
