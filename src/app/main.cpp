@@ -19,7 +19,7 @@
 #include "platform/qt/DialogBuilder.h"
 #include "platform/qt/EndRequests.h"
 #include "platform/qt/QtHost.h"
-#include "platform/qt/QtSupport.h"
+#include "platform/qt/QtText.h"
 #include "resources/Strings.h"
 #include "resources/Text.h"
 #include "window/PomvexDlg.h"

@@ -114,15 +114,15 @@ class Batch : private JobSink {
     Host& m_host;         // not owned
     JobRunner& m_runner;  // not owned
 
-    uint8_t m_bArmed = 0;         // 1: the timed start is armed
-    uint8_t m_bIdle = 1;          // 1: no transfer has a URL open
-    uint8_t m_bDownloadMode = 0;  // 1: a batch downloads; 0: it checks
-    uint8_t m_bReady = 0;         // 1: the next tick may start the job at m_nCursor
-    int32_t m_nCursor = 0;        // 0: no batch; else the next job-table slot to start
-    std::string m_strClock;       // the clock text of the last tick
-    int64_t m_timeNow = 0;        // seconds since 1970 UTC, 64-bit past 2038
-    Schedule m_schedule;          // captured by GetLater (and the closing data exchange)
-    int32_t m_nTransfers = 0;     // transfers on the stack (nested ones included)
+    uint8_t m_bArmed = 0;             // 1: the timed start is armed
+    uint8_t m_bIdle = 1;              // 1: no transfer has a URL open
+    uint8_t m_bDownloadMode = 0;      // 1: a batch downloads; 0: it checks
+    uint8_t m_bReady = 0;             // 1: the next tick may start the job at m_nCursor
+    int32_t m_nCursor = 0;            // 0: no batch; else the next job-table slot to start
+    std::string m_strClock;           // the clock text of the last tick
+    int64_t m_timeNow = 0;            // seconds since 1970 UTC, 64-bit past 2038
+    Schedule m_schedule;              // captured by GetLater (and the closing data exchange)
+    int32_t m_nTransfers = 0;         // transfers on the stack (nested ones included)
     uint32_t m_nWatchdogFirings = 0;  // did the watchdog fire during this job?
 
     JobTable m_jobs;

@@ -26,9 +26,8 @@ bool Rounds::Follows(const JobTable& jobs, const Tally& tally, int runningSlot,
     if (m_nRound >= batch::kMaxRounds) return false;
     if (running.mayPass) return true;
     for (int slot = 1; !jobs.IsEnd(slot); ++slot)
-        if (slot != runningSlot &&
-            batch::GoesAgain(tally.Outcome(slot), tally.Failure(slot),
-                             m_bLetGo[static_cast<size_t>(slot)]))
+        if (slot != runningSlot && batch::GoesAgain(tally.Outcome(slot), tally.Failure(slot),
+                                                    m_bLetGo[static_cast<size_t>(slot)]))
             return true;
     return false;
 }

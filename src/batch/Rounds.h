@@ -9,8 +9,8 @@
 #pragma once
 
 #include <array>
-#include <optional>
 #include <cstdint>
+#include <optional>
 
 #include "batch/JobTable.h"
 #include "batch/Tally.h"
@@ -69,5 +69,5 @@ class Rounds {
     int32_t m_nRound = 0;      // 0: the first pass; else the round run or awaited
     int32_t m_nRoundWait = 0;  // ticks until that round starts; 0: no wait
     std::array<uint8_t, JobTable::kSlots> m_bGoesAgain{};  // by slot: 1 when in round m_nRound
-    std::array<uint8_t, JobTable::kSlots> m_bLetGo{};  // by slot: 1 when NEXT moved past it
+    std::array<uint8_t, JobTable::kSlots> m_bLetGo{};      // by slot: 1 when NEXT moved past it
 };

@@ -3,6 +3,7 @@
 #include <string>
 #include <string_view>
 
+#include "lists/ListEditor.h"
 #include "platform/Exceptions.h"
 #include "platform/File.h"
 #include "platform/Lines.h"
@@ -12,7 +13,6 @@
 #include "resources/Resource.h"
 #include "resources/Strings.h"
 #include "resources/Text.h"
-#include "lists/ListEditor.h"
 
 namespace {
 

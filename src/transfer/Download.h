@@ -53,8 +53,8 @@ class DownloadJob {
 
     std::string m_display;  // the log box's text while the job runs: its own lines
     std::unique_ptr<CInternetFile> m_file;
-    int64_t m_from = 0;     // byte of the resource the data starts at
-    std::string m_name;     // the file name as saved (numbered within the batch)
+    int64_t m_from = 0;  // byte of the resource the data starts at
+    std::string m_name;  // the file name as saved (numbered within the batch)
     SaveRoute m_route;
     std::string m_validator;
     std::unique_ptr<ProgressView> m_progress;

@@ -55,6 +55,8 @@ class CPomvexDlg : public HostEvents {
     // Read-only views for the program's peers (the desktop glue, tests).
     const Batch& batch() const { return m_batch; }
     const ListEditor& lists() const { return m_lists; }
+    // The list text as the last closing data exchange copied it.
+    const std::string& ListOnClose() const { return m_strListEdit; }
 
   private:
     // The command table's handlers, named as the window's commands are.
@@ -76,9 +78,9 @@ class CPomvexDlg : public HostEvents {
     // The closing data exchange itself; false when a field failed its check.
     bool ExchangeOnClose();
 
-    Host& m_host;                              // not owned
-    std::unique_ptr<Transfers> m_transfers;    // null when a stand-in runs the jobs
-    Batch m_batch;                             // runs on *m_transfers or the stand-in
+    Host& m_host;                            // not owned
+    std::unique_ptr<Transfers> m_transfers;  // null when a stand-in runs the jobs
+    Batch m_batch;                           // runs on *m_transfers or the stand-in
     ListEditor m_lists;
     std::string m_strListEdit;  // list text as the closing data exchange copied it
 };

@@ -8,12 +8,11 @@
 #include <string>
 
 #include "batch/BatchRules.h"
-#include "transfer/RateMeter.h"
 #include "batch_support.h"
 #include "resources/Strings.h"
+#include "transfer/RateMeter.h"
 
 namespace {
-
 
 TEST(BatchRules, LeadingIntegerFollowsAtoi) {
     struct Row {

@@ -19,9 +19,9 @@
 #include "fake/TestFolders.h"
 #include "fake/TestText.h"
 #include "platform/Exceptions.h"
-#include "transfer/JobRunner.h"
 #include "resources/Resource.h"
 #include "resources/Text.h"
+#include "transfer/JobRunner.h"
 #include "window/PomvexDlg.h"
 
 namespace batch_test {

@@ -53,7 +53,8 @@ TEST_F(BatchTest, AFullDiskLeavesTheOldFileWhole) {
         EXPECT_EQ(
             Readable(host.boxes[0].text),
             Readable(CFileException(CFileException::diskFull, Sj(path.c_str())).GetErrorMessage()));
-        EXPECT_TRUE(Shown(IDC_LOG) == dlg->batch().Log() || row.command) << "the whole log is shown";
+        EXPECT_TRUE(Shown(IDC_LOG) == dlg->batch().Log() || row.command)
+            << "the whole log is shown";
         EXPECT_EQ(dlg->batch().Cursor(), 0);
     }
 }

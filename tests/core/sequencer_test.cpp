@@ -139,7 +139,8 @@ TEST_F(Sequencer, Due_Tick_Entry1_StartsJob_Running) {
         ExpectBatch(2, 0, 0);
         EXPECT_EQ(Shown(IDC_URL), "A");
         EXPECT_EQ(host.TimerDueIn(TIMER_WATCHDOG), 100000);
-        EXPECT_EQ(dlg->batch().Log(), Started(ClockAt(0, 0, 1), "D1", "A")) << "log cleared for entry 1";
+        EXPECT_EQ(dlg->batch().Log(), Started(ClockAt(0, 0, 1), "D1", "A"))
+            << "log cleared for entry 1";
         EXPECT_EQ(Shown(IDC_STATE), Str(Sid::StateDownloading));
     };
     Get("A\r\nB\r\n");
@@ -150,13 +151,13 @@ TEST_F(Sequencer, Due_Tick_Entry1_StartsJob_Running) {
 TEST_F(Sequencer, Due_Tick_Entry2_StartsJobWithoutClearingTheLog) {
     Get("A\r\nB\r\n");
     Tick();
-    ExpectBatch(2, 1, 1);  // job A ended normally: Due(2)
+    ExpectBatch(2, 1, 1);             // job A ended normally: Due(2)
     dlg->OnCommand(IDC_NEXT, false);  // a line between the jobs
     Tick();
     EXPECT_EQ(runner.calls, (Calls{"D1", "D2"}));
     EXPECT_EQ(Shown(IDC_URL), "B");
     EXPECT_EQ(dlg->batch().Log(), Started(ClockAt(0, 0, 1), "D1", "A") + Done("D1") + kConnect +
-                                 Started(ClockAt(0, 0, 2), "D2", "B") + Done("D2"));
+                                      Started(ClockAt(0, 0, 2), "D2", "B") + Done("D2"));
     EXPECT_EQ(SetTimerCalls(TIMER_WATCHDOG, 100000), 2) << "re-armed at every job start";
     EXPECT_EQ(host.TimerDueIn(TIMER_WATCHDOG), 100000);
 }
@@ -621,7 +622,8 @@ TEST_F(Sequencer, Schedule_ZeroDeadlineEndsTheScheduledBatchAtOnce) {
         host.Advance(10);  // the 0 ms deadline's first chance, before the next tick
         ExpectBatch(0, 1, 1);
         EXPECT_EQ(*LogFile(), dlg->batch().Log());
-        EXPECT_EQ(dlg->batch().Log().substr(dlg->batch().Log().size() - kTimeOver.size()), kTimeOver);
+        EXPECT_EQ(dlg->batch().Log().substr(dlg->batch().Log().size() - kTimeOver.size()),
+                  kTimeOver);
         host.Advance(3000);
         EXPECT_TRUE(runner.calls.empty());
         // Back to minute 0 for the next row.

@@ -16,13 +16,12 @@
 #include "platform/Exceptions.h"
 #include "platform/Internet.h"
 #include "platform/TextInput.h"
-#include "resources/Text.h"
 #include "resources/Resource.h"
 #include "resources/Strings.h"
+#include "resources/Text.h"
 #include "window/PomvexDlg.h"
 
 namespace {
-
 
 class ShellTest : public ::testing::Test {
   protected:
@@ -115,7 +114,9 @@ TEST_F(ShellTest, CommandTableRoutesEverySource) {
             return d.batch().Cursor() == 1 && d.batch().Downloading() == mode;
         };
     };
-    auto armed = [](CPomvexDlg& d, FakeHost&) { return d.batch().Armed() == 1 && d.batch().GetSchedule().m_strMonth == "11"; };
+    auto armed = [](CPomvexDlg& d, FakeHost&) {
+        return d.batch().Armed() == 1 && d.batch().GetSchedule().m_strMonth == "11";
+    };
     auto fileDialog = [](const char* call) {
         return
             [call](CPomvexDlg&, FakeHost& h) { return !h.calls.empty() && h.calls.back() == call; };
@@ -132,7 +133,8 @@ TEST_F(ShellTest, CommandTableRoutesEverySource) {
         {"リストをチェック menu", ID_TOOL_CHECK_LIST, true, loadedFor(0)},
         {"あとでGet button", IDC_GET_LATER, false, armed},
         {"タイマー menu", ID_DOWNLOAD_TIMER, true, armed},
-        {"NEXT button", IDC_NEXT, false, [](CPomvexDlg& d, FakeHost&) { return d.batch().Ready() == 1; }},
+        {"NEXT button", IDC_NEXT, false,
+         [](CPomvexDlg& d, FakeHost&) { return d.batch().Ready() == 1; }},
         {"中止 button", IDC_ABORT, false,
          [](CPomvexDlg& d, FakeHost& h) {
              return d.batch().Log() == Str(Sid::LogAborted) && h.texts[IDC_LOG] == d.batch().Log();

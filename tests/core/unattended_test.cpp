@@ -49,8 +49,8 @@ class Unattended : public batch_test::BatchTest {
     using BatchTest::dlg;
     using BatchTest::home;
     using BatchTest::host;
-    using BatchTest::RunToEnd;
     using BatchTest::runner;
+    using BatchTest::RunToEnd;
     using BatchTest::SetList;
     FakeDesktop desktop;
 };
@@ -106,7 +106,8 @@ const Row kRows[] = {
       "notify ダウンロードが終わりました / 開始 1件、DL終了 1件、未完了 0件"}},
     {"DeadlineCutsTheScheduledBatch",
      [](Unattended& t) {
-         t.runner.behaviours["H"] = {Behaviour::Normal, 3700, 1000};  // still copying at the deadline
+         t.runner.behaviours["H"] = {Behaviour::Normal, 3700,
+                                     1000};  // still copying at the deadline
          t.Arm("0", "0", "1");
          t.SetList("A\r\nH\r\nC\r\n");
          t.host.Advance(3800000);  // H, let go on by the deadline, ends and is counted

@@ -290,7 +290,7 @@ class TestMainWindow : public QObject {
         TestDlg& d = logicOf(*host);
         QCOMPARE(d.batch().GetSchedule().m_strMonth, std::string("11"));
         QCOMPARE(d.batch().GetSchedule().m_strDuration, std::string("2"));
-        QCOMPARE(d.m_strListEdit, host->GetDlgItemText(IDC_LIST));
+        QCOMPARE(d.ListOnClose(), host->GetDlgItemText(IDC_LIST));
         QVERIFY(m_boxes.empty());
     }
 
@@ -347,7 +347,7 @@ class TestMainWindow : public QObject {
         QVERIFY(!host->isVisible());
         QCOMPARE(host->result(), int(QDialog::Rejected));
         QVERIFY(logicOf(*host).batch().GetSchedule().m_strMonth.empty());
-        QVERIFY(logicOf(*host).m_strListEdit.empty());
+        QVERIFY(logicOf(*host).ListOnClose().empty());
     }
 
     // While a batch runs or the timer is armed, every way out asks first, "いいえ" the default.
@@ -388,7 +388,7 @@ class TestMainWindow : public QObject {
                 .arg(d.batch().Cursor())
                 .arg(d.batch().Armed())
                 .arg(d.batch().GetSchedule().m_strMonth.c_str())
-                .arg(d.m_strListEdit.size());
+                .arg(d.ListOnClose().size());
         };
         const QString before = fields();
         if (path == "Escape") QTest::keyClick(h.control(IDC_LIST), Qt::Key_Escape);

@@ -18,10 +18,10 @@
 #include <memory>
 #include <string>
 
-#include "resources/Text.h"
 #include "platform/curl/CurlInternet.h"
 #include "platform/qt/QtHost.h"
 #include "resources/Resource.h"
+#include "resources/Text.h"
 #include "transfer/LocalServers.h"
 #include "window/PomvexDlg.h"
 #include "window/ProgressDlg.h"
@@ -195,8 +195,9 @@ class TestProgress : public QObject {
 
         const std::string logPath = paths_log();
         QFile::remove(QString::fromStdString(logPath));
-        QTRY_VERIFY_WITH_TIMEOUT(
-            static_cast<CPomvexDlg&>(host->logic()).batch().Cursor() == 0 && QFile::exists(QString::fromStdString(logPath)), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(static_cast<CPomvexDlg&>(host->logic()).batch().Cursor() == 0 &&
+                                     QFile::exists(QString::fromStdString(logPath)),
+                                 20000);
 
         QStringList lines = U(testsrv::ReadBytes(logPath)).split("\r\n");
         QCOMPARE(lines.size(),
@@ -238,7 +239,8 @@ class TestProgress : public QObject {
         });
         sampler.start(100);
         qobject_cast<QPushButton*>(host->control(IDC_GET))->click();
-        QTRY_VERIFY_WITH_TIMEOUT(static_cast<CPomvexDlg&>(host->logic()).batch().Cursor() == 0, 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(static_cast<CPomvexDlg&>(host->logic()).batch().Cursor() == 0,
+                                 20000);
         sampler.stop();
         QVERIFY2(clocksDuringCopy.size() >= 2, "the tick must keep firing inside the download");
         QVERIFY2(rateSamples > 0, "the rate timer must fire inside the download");

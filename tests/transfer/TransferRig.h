@@ -36,8 +36,7 @@ class TransferRig {
                       [&host] { return std::make_unique<CProgressDlg>(host, 0); }) {}
 
     // Job `slot` of batch `batch`: a download, or a check. The log starts empty.
-    JobResult Run(const std::string& url, bool download = true, int slot = 1,
-                  uint32_t batch = 1) {
+    JobResult Run(const std::string& url, bool download = true, int slot = 1, uint32_t batch = 1) {
         sink.log.clear();
         sink.opened = false;
         const JobRequest job{url, slot, batch};

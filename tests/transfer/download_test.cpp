@@ -1,9 +1,10 @@
-// The download and the check of one URL: the real curl layer and local servers, the fake host as window.
+// The download and the check of one URL: the real curl layer and local servers, the fake host as
+// window.
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <functional>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -68,7 +69,9 @@ class TransferTest : public ::testing::Test {
     // still counted open (`idle` 0) or not; and nothing of the window left behind.
     void ExpectFields(int ready, int idle, const std::string& what) {
         EXPECT_EQ(TransferRig::EndsNormally(m_outcome), ready != 0) << what;
-        if (!ready) EXPECT_EQ(m_rig.sink.opened, idle == 0) << what;
+        if (!ready) {
+            EXPECT_EQ(m_rig.sink.opened, idle == 0) << what;
+        }
         EXPECT_TRUE(m_host.enabled) << what << ": main window left disabled";
         EXPECT_TRUE(m_host.modeless.empty()) << what << ": progress window left open";
         EXPECT_FALSE(m_host.TimerRunning(TIMER_RATE)) << what << ": rate timer left running";
@@ -138,16 +141,14 @@ TEST_F(TransferTest, HttpErrorPageIsRefusedWhenDownloadingAndAFailedOpenWhenChec
     std::string url = Servers().Http("/status/404/2000");
     Run(url);
     ExpectFields(1, 1, "404 download");
-    EXPECT_EQ(Readable(Log()),
-              Readable(Announce(url) + Refused() + Reason("HTTP 404 Not Found")));
+    EXPECT_EQ(Readable(Log()), Readable(Announce(url) + Refused() + Reason("HTTP 404 Not Found")));
     EXPECT_EQ(ReadBytes(m_save / "2000"), "<missing>");
     EXPECT_FALSE(LogFileWritten());
 
     Log().clear();
     Run(url, false);
-    EXPECT_EQ(Readable(Log()),
-              Readable(kClock + "\r\n" + url + Sj("をチェックします\r\n") + ConnectFailed() +
-                       Reason("HTTP 404 Not Found")));
+    EXPECT_EQ(Readable(Log()), Readable(kClock + "\r\n" + url + Sj("をチェックします\r\n") +
+                                        ConnectFailed() + Reason("HTTP 404 Not Found")));
     ExpectFields(0, 1, "404 check");
     EXPECT_TRUE(m_host.boxes.empty());
 }
@@ -231,11 +232,10 @@ TEST_F(TransferTest, CheckOfASmallResourceReportsNothingLeftAndTheAnnouncedSize)
         Log().clear();
         Run(url, false);
         ExpectFields(1, 1, "check " + url);
-        EXPECT_EQ(
-            Readable(Log()),
-            Readable(kClock + "\r\n" + url + Sj("をチェックします\r\nファイルサイズ0バイト\r\n") +
-                     Sj("サーバーが示したサイズ1024バイト\r\n") +
-                     Sj(" をチェック終了しました\r\n")));
+        EXPECT_EQ(Readable(Log()), Readable(kClock + "\r\n" + url +
+                                            Sj("をチェックします\r\nファイルサイズ0バイト\r\n") +
+                                            Sj("サーバーが示したサイズ1024バイト\r\n") +
+                                            Sj(" をチェック終了しました\r\n")));
         EXPECT_EQ(ReadBytes(m_save / "c1024.bin"), "<missing>") << "a check never writes";
     }
 }
@@ -252,7 +252,7 @@ TEST_F(TransferTest, HttpsNeedsATrustedCertificate) {
     Run(url);
     ExpectFields(0, 1, "untrusted");
     EXPECT_EQ(Readable(Log()), Readable(Announce(url) + ConnectFailed() +
-                                                  Reason(Str(Sid::NetCertUntrusted), false)));
+                                        Reason(Str(Sid::NetCertUntrusted), false)));
 
     setenv("SSL_CERT_FILE", (dir / "cert.pem").c_str(), 1);
     Log().clear();
@@ -314,11 +314,10 @@ TEST_F(TransferTest, CreateFailureIsLoggedOnly) {
     m_host.texts[IDC_SAVE_DIR] = m_save / "a-file/no-such-folder/";
     Run(url);
     ExpectFields(0, 0, "create failed");
-    EXPECT_EQ(Readable(Log()),
-              Readable(Announce(url) + Sj("ファイルを作成できませんでした\r\n") +
-                       Reason(m_save / "a-file/no-such-folder/x.bin" +
-                                  Sj(" には無効なﾊﾟｽが含まれています。"),
-                              false)));
+    EXPECT_EQ(Readable(Log()), Readable(Announce(url) + Sj("ファイルを作成できませんでした\r\n") +
+                                        Reason(m_save / "a-file/no-such-folder/x.bin" +
+                                                   Sj(" には無効なﾊﾟｽが含まれています。"),
+                                               false)));
     EXPECT_EQ(Readable(LogBox()), Readable("\r\n\r\n\r\n\r\n" + Announce(url)))
         << "the log box is not updated";
 }
@@ -330,8 +329,7 @@ TEST_F(TransferTest, FolderWithoutTrailingSlashStillMeansThatFolder) {
     Run(url);
     ExpectFields(1, 1, "folder without slash");
     EXPECT_TRUE(ReadBytes(m_save / "a.zip") == want);
-    EXPECT_NE(Log().find(SaveTo(m_save / "a.zip")), std::string::npos)
-        << Readable(Log());
+    EXPECT_NE(Log().find(SaveTo(m_save / "a.zip")), std::string::npos) << Readable(Log());
 }
 
 TEST_F(TransferTest, CancelKeepsThePartialFileAndEndsTheBatch) {

@@ -111,27 +111,23 @@ class FaultMatrix : public ::testing::Test {
     }
 
     void SetUp() override {
-        m_savedLimits = curlnet::CurrentLimits();
         // Short enough to keep the matrix quick, long enough for a loaded machine's loopback.
-        curlnet::CurrentLimits().stallTimeoutMs = 1500;
-        curlnet::CurrentLimits().connectTimeoutMs = 3000;
+        m_limits.stallTimeoutMs = 1500;
+        m_limits.connectTimeoutMs = 3000;
         Fresh();
     }
 
-    void TearDown() override {
-        CheckWallTime();
-        curlnet::CurrentLimits() = m_savedLimits;
-    }
+    void TearDown() override { CheckWallTime(); }
 
-    // A new program folder, save folder, fake host at virtual time 0 and main window, for the
-    // next scenario of a table.
+    // A new program folder, save folder, fake host at virtual time 0 and main window (with the
+    // limits as they are set now), for the next scenario of a table.
     void Fresh() {
         m_dlg.reset();
         m_hostp = std::make_unique<FakeHost>();
         m_homep = std::make_unique<TempDir>();
         m_savep = std::make_unique<TempDir>();
         setenv("POMVEX_HOME", Home().path().c_str(), 1);
-        m_dlg = std::make_unique<CPomvexDlg>(H(), m_client);
+        m_dlg = std::make_unique<CPomvexDlg>(H(), m_client, m_limits);
         H().Attach(m_dlg.get());
         m_dlg->OnInitDialog();
         H().texts[IDC_SAVE_DIR] = Save().path() + "/";
@@ -203,7 +199,7 @@ class FaultMatrix : public ::testing::Test {
     std::unique_ptr<TempDir> m_homep, m_savep;
     CurlInternetClient m_client;
     std::unique_ptr<CPomvexDlg> m_dlg;
-    curlnet::Limits m_savedLimits;
+    InternetLimits m_limits;  // what the next Fresh() window's sessions open with
     std::chrono::steady_clock::time_point m_wallStart;
 };
 
@@ -417,7 +413,8 @@ TEST_F(FaultMatrix, ARoundFetchesWhatMayPassAndLeavesWhatWillNot) {
 // A server that crawls at night and is fast again by the next round: the crawl keeps its partial
 // file, marked, and the round asks for the rest only and completes it.
 TEST_F(FaultMatrix, ACrawledFileIsCompletedByTheNextRound) {
-    curlnet::CurrentLimits().crawlWindowMs = 2000;
+    m_limits.crawlWindowMs = 2000;
+    Fresh();
     const std::string url = Servers().Http("/once/crawl/200000/crawl.bin");
     Start({url});
     ASSERT_TRUE(RunToEnd(1000000));
@@ -537,7 +534,8 @@ TEST_F(FaultMatrix, SlowAndOverlongBodiesArriveWhole) {
 // through the watchdog, and the two rounds that follow crawl again.
 TEST_F(FaultMatrix, ACrawlEndsTheTransferAndKeepsThePartialFile) {
     // 2 KiB, then 10 bytes a second: never silent for the stall limit, far under the floor.
-    curlnet::CurrentLimits().crawlWindowMs = 2000;
+    m_limits.crawlWindowMs = 2000;
+    Fresh();
     const std::string url = Servers().Http("/drip/2048/400/100");
     Start({url, GoodUrl()});
     ASSERT_TRUE(RunToEnd());
@@ -560,7 +558,8 @@ TEST_F(FaultMatrix, SlowFtpDataArrivesWholeWhileTheClockRuns) {
     ServerProcess ftp("fault_server.py", {"ftp", root.path(), "slow:10000"});
     std::string url = "ftp://127.0.0.1:" + std::to_string(ftp.port()) + "/slow.bin";
     // The throttle's pause is longer than the matrix's short stall limit.
-    curlnet::CurrentLimits().stallTimeoutMs = 5000;
+    m_limits.stallTimeoutMs = 5000;
+    Fresh();
     // Every pump lets 200 virtual ms pass, so the ticks and the rate sampler run nested.
     H().pumpAdvanceMs = 200;
     Start({url});
@@ -753,7 +752,8 @@ TEST_F(FaultMatrix, ThreeGibibytesToDevNullCountsPast32Bits) {
     H().onPump = [&] {
         if (!H().modeless.empty()) {
             maxSample = std::max(maxSample, m_dlg->batch().GetRate().BytesSinceSample());
-            if ((H().pumpCount & 0xFFFF) == 0 || m_dlg->batch().GetRate().BytesSinceSample() == int64_t(size))
+            if ((H().pumpCount & 0xFFFF) == 0 ||
+                m_dlg->batch().GetRate().BytesSinceSample() == int64_t(size))
                 lastStatus = H().modeless.back()->texts[IDC_PROGDLG_STATUS];
         }
     };
@@ -806,7 +806,8 @@ TEST_F(FaultMatrix, EachJobLeavesHowItEnded) {
     Start(urls);
     ASSERT_TRUE(RunToEnd(2000000));
     for (size_t i = 0; i < rows.size(); ++i)
-        EXPECT_EQ(static_cast<int>(m_dlg->batch().GetTally().Outcome(i + 1)), static_cast<int>(rows[i].want))
+        EXPECT_EQ(static_cast<int>(m_dlg->batch().GetTally().Outcome(i + 1)),
+                  static_cast<int>(rows[i].want))
             << rows[i].name << " (" << rows[i].url << ")";
     EXPECT_EQ(m_dlg->batch().GetTally().Started(), static_cast<int>(rows.size()));
     EXPECT_EQ(m_dlg->batch().GetTally().Done(), 1);
@@ -814,7 +815,8 @@ TEST_F(FaultMatrix, EachJobLeavesHowItEnded) {
     Start({GoodUrl(), nobody}, false);
     ASSERT_TRUE(RunToEnd());
     EXPECT_EQ(m_dlg->batch().GetTally().Outcome(1), JobOutcome::Done) << "check of " << GoodUrl();
-    EXPECT_EQ(m_dlg->batch().GetTally().Outcome(2), JobOutcome::OpenFailed) << "check of " << nobody;
+    EXPECT_EQ(m_dlg->batch().GetTally().Outcome(2), JobOutcome::OpenFailed)
+        << "check of " << nobody;
     EXPECT_EQ(m_dlg->batch().GetTally().Outcome(3), JobOutcome::None) << "a slot no job reached";
     EXPECT_EQ(m_dlg->batch().GetTally().Done(), 1);
 }

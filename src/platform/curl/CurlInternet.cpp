@@ -87,8 +87,8 @@ class CurlSession : public CInternetSession {
                 plan.ifChanged = resume->offset == 0;
             }
         }
-        return std::make_unique<curlnet::CurlUrlFile>(m_options, std::move(url), protocol,
-                                                      fileName, m_waitHook, std::move(plan));
+        return std::make_unique<curlnet::CurlUrlFile>(m_options, std::move(url), protocol, fileName,
+                                                      m_waitHook, std::move(plan));
     }
 
     SessionOptions m_options;

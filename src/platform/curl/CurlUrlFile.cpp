@@ -99,21 +99,7 @@ uint32_t CurlUrlFile::QueryDataAvailable() {
     return static_cast<uint32_t>(std::min<size_t>(unread, UINT32_MAX));
 }
 
-bool CurlUrlFile::Start(bool fromOffset) {
-    m_bDone = false;
-    m_result = CURLE_OK;
-    m_bOpen = false;
-    m_bPaused = false;
-    m_nOtherStatus = 0;
-    m_errorBuffer[0] = 0;
-    m_check.Begin(fromOffset);
-    m_easy = curl_easy_init();
-    m_multi = curl_multi_init();
-    if (!m_easy || !m_multi) {
-        Stop();
-        ThrowLibrary(CURLE_FAILED_INIT);
-    }
-    CURL* e = m_easy;
+void CurlUrlFile::Configure(CURL* e) {
     curl_easy_setopt(e, CURLOPT_ERRORBUFFER, m_errorBuffer);
     curl_easy_setopt(e, CURLOPT_CURLU, m_url.get());
     curl_easy_setopt(e, CURLOPT_USERAGENT, m_strAgent.c_str());
@@ -142,8 +128,25 @@ bool CurlUrlFile::Start(bool fromOffset) {
     curl_easy_setopt(e, CURLOPT_HEADERDATA, this);
     // A proxy tunnel's own reply is not the response that opens the URL.
     curl_easy_setopt(e, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
-    m_headers = m_check.Request(e);
-    if (curl_multi_add_handle(m_multi, e) != CURLM_OK) {
+}
+
+bool CurlUrlFile::Start(bool fromOffset) {
+    m_bDone = false;
+    m_result = CURLE_OK;
+    m_bOpen = false;
+    m_bPaused = false;
+    m_nOtherStatus = 0;
+    m_errorBuffer[0] = 0;
+    m_check.Begin(fromOffset);
+    m_easy = curl_easy_init();
+    m_multi = curl_multi_init();
+    if (!m_easy || !m_multi) {
+        Stop();
+        ThrowLibrary(CURLE_FAILED_INIT);
+    }
+    Configure(m_easy);
+    m_headers = m_check.Request(m_easy);
+    if (curl_multi_add_handle(m_multi, m_easy) != CURLM_OK) {
         Stop();
         ThrowLibrary(CURLE_FAILED_INIT);
     }

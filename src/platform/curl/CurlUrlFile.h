@@ -56,6 +56,9 @@ class CurlUrlFile : public CInternetFile {
   private:
     using Clock = std::chrono::steady_clock;
 
+    // Every option of the easy handle but the request's own headers: what it may fetch, how it
+    // verifies, where its bytes and headers go, the session's limits.
+    void Configure(CURL* e);
     // Creates the handles and runs the transfer until it is open. With `fromOffset`, asks for
     // the bytes from the plan's offset on, and returns false (handles closed) when the answer
     // cannot continue the partial copy; the whole resource is to be fetched then.
