@@ -1,5 +1,5 @@
-// Moving the URL list between the list box and a plain text file: CP932 as the program has always
-// written it, or UTF-8 as Linux editors write it.
+// Moving the URL list between the list box and a plain text file: CP932, the program's own
+// encoding, or UTF-8 as Linux editors write it.
 #include <string>
 #include <string_view>
 
@@ -66,7 +66,7 @@ void ListEditor::Open() {
     file.Close();
 
     // Valid UTF-8 with something outside ASCII is what Linux editors write; CP932 text is
-    // hardly ever that. Anything else is taken byte for byte, as the lists always were. Line
+    // hardly ever that. Anything else is taken byte for byte, as CP932. Line
     // ends are ASCII in both, so the line rule splits both alike; a UTF-8 list is converted
     // line by line, so that a character CP932 lacks can be named by its line.
     std::string_view data = bytes;

@@ -38,7 +38,7 @@ JobResult Transfers::Check(const JobRequest& job, JobSink& sink) {
     // A failing read goes to the error wrapper; the file is released on the way out.
     char block[1024];
     file->Read(block, sizeof block);
-    // The library's unsigned reply, written as the signed figure the log has always shown.
+    // The library's unsigned reply, written as a signed figure: the log's format for it.
     const int32_t figure = static_cast<int32_t>(file->QueryDataAvailable());
 
     std::string lines = Str(Sid::LogFileSize) + std::to_string(figure) + Str(Sid::LogBytesEol);

@@ -41,17 +41,16 @@ class CProgressDlg : public DialogHandler, public ProgressView {
     bool OnOK(DialogView&) override { return false; }
     bool OnCancel(DialogView&) override;
 
+  private:
+    void ReEnableParent();
+    void UpdateValueText(int value);
+
     unsigned m_nCaptionID;
     int32_t m_nLower = 0;
     int32_t m_nUpper = 20480;
     int32_t m_nStep = 1;  // kept for the bar's initialisation; nothing steps it
     bool m_bCancel = false;
-    bool m_bParentDisabled = false;  // true while Create's disabling still has to be undone
-
-  private:
-    void ReEnableParent();
-    void UpdateValueText(int value);
-
+    bool m_bParentDisabled = false;      // true while Create's disabling still has to be undone
     Host& m_host;                        // not owned
     std::unique_ptr<DialogView> m_view;  // owned; null before Create, after a failed Create and
                                          // after DestroyWindow
