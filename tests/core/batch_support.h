@@ -2,13 +2,9 @@
 // the fake host, and a stand-in for the transfers that keeps their contract with the sequencer.
 #pragma once
 
-#include <ftw.h>
 #include <gtest/gtest.h>
-#include <stdlib.h>
 #include <time.h>
 
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <memory>
 #include <optional>
@@ -33,24 +29,9 @@ inline std::string ClockAt(int hh, int mm, int ss, int day = 28) {
     return Sj(buf);
 }
 
-// nullopt when the file does not exist.
-inline std::optional<std::string> ReadFileBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-inline void WriteFileBytes(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
-inline void RemoveTree(const std::string& path) {
-    nftw(
-        path.c_str(),
-        [](const char* p, const struct stat*, int, struct FTW*) { return ::remove(p); }, 16,
-        FTW_DEPTH | FTW_PHYS);
-}
+using ::ReadFileBytes;
+using ::RemoveTree;
+using ::WriteFileBytes;
 
 // How the stand-in ends one job. Every kind follows the transfers' contract with the sequencer.
 struct Behaviour {

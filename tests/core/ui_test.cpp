@@ -12,6 +12,7 @@
 
 #include "fake/FakeHost.h"
 #include "fake/NoInternet.h"
+#include "fake/TestFolders.h"
 #include "fake/TestText.h"
 #include "platform/Exceptions.h"
 #include "platform/Internet.h"
@@ -25,20 +26,15 @@ namespace {
 
 class ShellTest : public ::testing::Test {
   protected:
+    // The program folder does not exist yet: the start-up makes it.
     void SetUp() override {
-        char tmpl[] = "/tmp/pomvex-ui-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        m_base = tmpl;
-        m_folder = m_base + "/Pomvex";
         setenv("POMVEX_HOME", m_folder.c_str(), 1);
         host.Attach(&dlg);
     }
-    void TearDown() override {
-        std::string cmd = "rm -rf '" + m_base + "'";
-        EXPECT_EQ(system(cmd.c_str()), 0);
-    }
+    void TearDown() override { unsetenv("POMVEX_HOME"); }
 
-    std::string m_base, m_folder;
+    TempDir m_base;
+    const std::string m_folder = m_base / "Pomvex";
     FakeHost host;
     NoInternet internet;
     CPomvexDlg dlg{host, internet};

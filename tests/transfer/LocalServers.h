@@ -41,15 +41,11 @@ inline void ClearProxyEnvironment() {
 using ::TempDir;
 
 inline void WriteBytes(const std::string& path, const std::string& bytes) {
-    std::ofstream f(path, std::ios::binary | std::ios::trunc);
-    f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    WriteFileBytes(path, bytes);
 }
-
 // The file's bytes, or "<missing>" when it cannot be read.
 inline std::string ReadBytes(const std::string& path) {
-    std::ifstream f(path, std::ios::binary);
-    if (!f) return "<missing>";
-    return std::string(std::istreambuf_iterator<char>(f), {});
+    return ReadFileBytes(path).value_or("<missing>");
 }
 
 // Bytes that catch offset mistakes: no period of 1024 and every byte value, CR and LF included.

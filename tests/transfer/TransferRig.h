@@ -1,6 +1,5 @@
-// The transfers of one URL as a batch runs them, on the fake host with the real curl layer:
-// the rig's sink stands in for the batch (clock "CLOCK", the run log, whether the URL opened),
-// and an error that would reach the error wrapper becomes its box.
+// One URL's transfer as the batch runs it, on the fake host with the real curl layer. The sink
+// stands in for the batch (clock "CLOCK"); an error for the error wrapper becomes its box.
 #pragma once
 
 #include <memory>
@@ -35,7 +34,7 @@ class TransferRig {
           m_transfers(host, m_client, SessionOptions{Str(Sid::SessionAgent), limits},
                       [&host] { return std::make_unique<CProgressDlg>(host, 0); }) {}
 
-    // Job `slot` of batch `batch`: a download, or a check. The log starts empty.
+    // Job `slot` of batch `batch`; the log starts empty.
     JobResult Run(const std::string& url, bool download = true, int slot = 1, uint32_t batch = 1) {
         sink.log.clear();
         sink.opened = false;

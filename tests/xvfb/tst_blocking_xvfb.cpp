@@ -39,14 +39,10 @@ long MsBetween(Clock::time_point a, Clock::time_point b) {
 class WatchedJobs : public JobRunner {
   public:
     JobResult Download(const JobRequest& job, JobSink& sink) override {
-        JobResult outcome{JobOutcome::None};
-        Step([&] { outcome = real->Download(job, sink); });
-        return outcome;
+        return Step([&] { return real->Download(job, sink); });
     }
     JobResult Check(const JobRequest& job, JobSink& sink) override {
-        JobResult outcome{JobOutcome::None};
-        Step([&] { outcome = real->Check(job, sink); });
-        return outcome;
+        return Step([&] { return real->Check(job, sink); });
     }
 
     std::unique_ptr<Transfers> real;  // made with the window's host
@@ -56,12 +52,13 @@ class WatchedJobs : public JobRunner {
 
   private:
     template <class F>
-    void Step(F run) {
+    JobResult Step(F run) {
         inStep = true;
-        run();
+        JobResult outcome = run();
         inStep = false;
         stepEnd = Clock::now();
         ++steps;
+        return outcome;
     }
 };
 
