@@ -114,6 +114,7 @@ struct InternetLimits {
     // loopback transfer seldom pauses, and small enough to keep memory flat (about 4 MiB).
     size_t bufferBytes = 4 << 20;
     long receiveChunkBytes = 256 * 1024;  // bytes per socket read
+    int64_t maxReceiveBytesPerSec = 0;    // the receive-speed cap; 0: none
 };
 
 // What a session is opened with: a value, copied into the session and every file it opens.

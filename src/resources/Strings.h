@@ -115,6 +115,18 @@ enum class Sid : int {
     NameSerialSuffix,
     NameProgressStatus,  // the progress window's status line while it is empty
     NameRateBar,  // the rate bar, and the rate's number while it is empty
+    // The command line (printed in UTF-8 to a terminal, in the locale's language)
+    UsageJa = 1300,  // --help, Japanese
+    UsageEn,         // --help, English
+    VersionLine,     // --version
+    UnknownOptionJa,  // %1: the argument
+    UnknownOptionEn,
+    BadOptionValueJa,  // %1: the option, %2: its value
+    BadOptionValueEn,
+    ItemNotFound,  // %1: an argument that is neither an existing file nor a URL
+    // The receive-speed cap
+    NameRateLimit = 1350,  // the dialog's edit
+    RateLimitInvalid,      // the box when the dialog's value is not a number of KB/s
 };
 
 // The CP932 bytes of string `id`. The reference stays valid for the life of the process.

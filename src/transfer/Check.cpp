@@ -10,7 +10,9 @@
 #include "transfer/Transfers.h"
 
 JobResult Transfers::Check(const JobRequest& job, JobSink& sink) {
-    std::unique_ptr<CInternetSession> session = m_internet.OpenSession(m_options);
+    SessionOptions uncapped = m_options;
+    uncapped.limits.maxReceiveBytesPerSec = 0;
+    std::unique_ptr<CInternetSession> session = m_internet.OpenSession(uncapped);
     SessionCloser closer{*session};
 
     sink.AppendLog(sink.Clock() + "\r\n" + UrlForLog(job.url) + Str(Sid::LogWillCheck));

@@ -20,6 +20,11 @@ class Transfers : public JobRunner {
     JobResult Download(const JobRequest& job, JobSink& sink) override;
     JobResult Check(const JobRequest& job, JobSink& sink) override;
 
+    // The receive-speed cap of the downloads from the next one on, bytes per second; 0: none.
+    // A check is never capped.
+    void SetRateCap(int64_t bytesPerSec) { m_options.limits.maxReceiveBytesPerSec = bytesPerSec; }
+    int64_t RateCap() const { return m_options.limits.maxReceiveBytesPerSec; }
+
   private:
     Host& m_host;                 // not owned
     InternetClient& m_internet;   // not owned

@@ -1,6 +1,8 @@
 #include "window/PomvexDlg.h"
 
+#include <algorithm>
 #include <array>
+#include <climits>
 #include <new>
 #include <string>
 #include <utility>
@@ -11,6 +13,7 @@
 #include "resources/Resource.h"
 #include "resources/Strings.h"
 #include "window/ProgressDlg.h"
+#include "window/RateLimitDlg.h"
 
 CPomvexDlg::CPomvexDlg(Host& host, InternetClient& internet, const InternetLimits& limits)
     : m_host(host),
@@ -114,6 +117,9 @@ void CPomvexDlg::OnCommand(int id, bool fromMenu) {
                     break;
                 case ID_TOOL_SERIAL:
                     OnSerial();
+                    break;
+                case ID_TOOL_RATE_LIMIT:
+                    OnRateLimit();
                     break;
                 case ID_HELP_ABOUT:
                     OnAbout();
@@ -232,4 +238,29 @@ void CPomvexDlg::OnAbout() {
 void CPomvexDlg::OnExit() {
     if (!ConfirmEnd()) return;
     m_host.ExitProcess(0);
+}
+
+void CPomvexDlg::TakeList(const std::string& lines, bool replace, bool get, bool check) {
+    std::string list = replace ? std::string() : m_host.GetDlgItemText(IDC_LIST);
+    if (!list.empty() && !list.ends_with('\n')) list += "\r\n";
+    m_host.SetDlgItemText(IDC_LIST, list + lines);
+    if (m_batch.Running()) return;
+    if (get) {
+        OnGet();
+    } else if (check) {
+        OnCheckList();
+    }
+}
+
+void CPomvexDlg::SetRateCap(int64_t bytesPerSec) {
+    if (m_transfers) m_transfers->SetRateCap(bytesPerSec);
+}
+
+void CPomvexDlg::OnRateLimit() {
+    // The dialog speaks KB/s; a cap set on the command line in bytes shows rounded up.
+    CRateLimitDlg dlg;
+    const int64_t kb = ((m_transfers ? m_transfers->RateCap() : 0) + 1023) / 1024;
+    dlg.m_nKBps = static_cast<int32_t>(std::min<int64_t>(kb, INT32_MAX));
+    if (m_host.DoModal(IDD_RATE_LIMIT, dlg) != IDOK) return;
+    SetRateCap(int64_t{dlg.m_nKBps} * 1024);
 }

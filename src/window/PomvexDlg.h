@@ -49,6 +49,13 @@ class CPomvexDlg : public HostEvents {
     // shown when the failure has no description.
     void RunGuarded(const std::function<void()>& handler, bool fromMenu) override;
 
+    // Lines handed over from outside (the command line, a second start; CP932, CR LF after each):
+    // in the list box in place of what it holds (`replace`) or after it; then "Get" (`get`) or
+    // "リストチェック" (`check`) as if pressed, unless a batch runs: its lines wait for the next.
+    void TakeList(const std::string& lines, bool replace, bool get, bool check);
+    // The downloads' receive-speed cap from the next one on, bytes per second; 0: none.
+    void SetRateCap(int64_t bytesPerSec);
+
     // A logout, a shutdown or a kill is ending the program (see Batch::EndFromOutside).
     bool OnEndedFromOutside() { return m_batch.EndFromOutside(); }
 
@@ -68,6 +75,7 @@ class CPomvexDlg : public HostEvents {
     void OnOpenList() { m_lists.Open(); }
     void OnSaveList() { m_lists.Save(); }
     void OnSerial() { m_lists.Serial(); }
+    void OnRateLimit();  // ツール > 速度制限...
     void OnAbout();
     void OnExit();  // ends the process at once, status 0 (after "はい" while busy)
     // One timer firing, ids TIMER_TICK .. TIMER_RATE: one handler of the batch per timer.

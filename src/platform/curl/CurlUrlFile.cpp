@@ -122,6 +122,9 @@ void CurlUrlFile::Configure(CURL* e) {
         curl_easy_setopt(e, CURLOPT_CAPATH, d);
     curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS, m_limits.connectTimeoutMs);
     curl_easy_setopt(e, CURLOPT_BUFFERSIZE, m_limits.receiveChunkBytes);
+    if (m_limits.maxReceiveBytesPerSec > 0)
+        curl_easy_setopt(e, CURLOPT_MAX_RECV_SPEED_LARGE,
+                         static_cast<curl_off_t>(m_limits.maxReceiveBytesPerSec));
     curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, &CurlUrlFile::WriteCallback);
     curl_easy_setopt(e, CURLOPT_WRITEDATA, this);
     curl_easy_setopt(e, CURLOPT_HEADERFUNCTION, &CurlUrlFile::HeaderCallback);
