@@ -143,6 +143,50 @@ std::string Cp932ToUtf8(std::string_view cp932) {
     return out;
 }
 
+std::string ShownServerText(std::string_view in, size_t maxBytes) {
+    std::string out, piece;
+    // Appends one character's bytes; false once they no longer fit.
+    auto put = [&](std::string_view shown) {
+        if (out.size() + shown.size() > maxBytes) return false;
+        out += shown;
+        return true;
+    };
+    if (IsUtf8WithNonAscii(in)) {
+        Cp932Pair cp932;
+        char32_t cp = 0;
+        for (size_t i = 0; i < in.size();) {
+            const size_t len = Utf8CharAt(in, i, cp);  // never 0: the whole text is UTF-8
+            std::string_view shown = in.substr(i, len);
+            if (cp < 0x20 || (cp >= 0x7F && cp <= 0x9F))
+                shown = " ";
+            else if (len > 1)
+                shown = cp932.Exact(shown, piece) ? std::string_view(piece) : "?";
+            if (!put(shown)) break;
+            i += len;
+        }
+        return out;
+    }
+    Converter toUtf8("UTF-8", "CP932");
+    for (size_t i = 0; i < in.size();) {
+        const unsigned char b = static_cast<unsigned char>(in[i]);
+        size_t len = 1;
+        if (IsLeadByte(b) && i + 1 < in.size()) {
+            // A pair whose second byte may trail is one character, valid or not; a lead byte
+            // before anything else is a bad byte alone, and the next one is read on its own.
+            const unsigned char t = static_cast<unsigned char>(in[i + 1]);
+            if (t >= 0x40 && t <= 0xFC && t != 0x7F) len = 2;
+        }
+        std::string_view shown = in.substr(i, len);
+        if (b < 0x20 || b == 0x7F)
+            shown = " ";
+        else if (b >= 0x80 && !toUtf8.Run(shown, piece))
+            shown = "?";
+        if (!put(shown)) break;
+        i += len;
+    }
+    return out;
+}
+
 bool IsValidCp932(std::string_view cp932) {
     std::string out;
     return Convert("UTF-8", "CP932", cp932, out);

@@ -24,6 +24,11 @@ TEST_P(ErrorText, BoxTextReadsJapaneseAndKeepsTheLibrarysText) {
                                    << "\"\n got: " << Readable(got) << "\nwant: " << c.expected;
 }
 
+const std::string kLong199(199, 'x');
+const std::string kLong199AndKanji = kLong199 + "日本";
+const std::string kConnectRefusedLong =
+    "ｻｰﾊﾞｰに接続できませんでした。接続が拒否されました。 (" + kLong199 + ")";
+
 const ErrorTextCase kCases[] = {
     {"HostNotFound",
      CURLE_COULDNT_RESOLVE_HOST,
@@ -102,6 +107,31 @@ const ErrorTextCase kCases[] = {
      "ﾌﾟﾛｷｼ ｻｰﾊﾞｰが接続を拒否しました。 (SOCKS: connection refused)"},
     {"UnlistedKeepsEnglish", CURLE_SSL_CONNECT_ERROR, {}, "SSL connect error", "SSL connect error"},
     {"UnlistedWriteError", CURLE_WRITE_ERROR, {}, "Failed writing body", "Failed writing body"},
+    // The library's text may quote a server: shown as text, never obeyed.
+    {"EscapeSequence",
+     CURLE_WEIRD_SERVER_REPLY,
+     {},
+     "reply \x1b[2J\x1b]0;x\x07",
+     "reply  [2J ]0;x "},
+    {"BareCrForgesNoLine", CURLE_WEIRD_SERVER_REPLY, {}, "550 no\rCLOCK   DL", "550 no CLOCK   DL"},
+    {"C1ControlInUtf8",
+     CURLE_WEIRD_SERVER_REPLY,
+     {},
+     "a\xC2\x9B"
+     "31m\xE6\x97\xA5",
+     "a 31m日"},
+    {"NotCp932", CURLE_WEIRD_SERVER_REPLY, {}, "a\x85\x40z\x80\x82", "a?z??"},
+    {"Utf8WithoutCp932Form", CURLE_WEIRD_SERVER_REPLY, {}, "caf\xC3\xA9", "caf?"},
+    {"OverlongCutBeforeACharacter",
+     CURLE_WEIRD_SERVER_REPLY,
+     {},
+     kLong199AndKanji.c_str(),
+     kLong199.c_str()},
+    {"OverlongAfterOurWords",
+     CURLE_COULDNT_CONNECT,
+     {},
+     kLong199AndKanji.c_str(),
+     kConnectRefusedLong.c_str()},
 };
 
 INSTANTIATE_TEST_SUITE_P(Curl, ErrorText, testing::ValuesIn(kCases),
