@@ -33,8 +33,8 @@ struct TempFile {
     }
 };
 
-// Creates ".<target's name>.<pid>-<n>.tmp" beside `target` (mode 0666 less the umask); false with
-// errno set when the folder does not take a new file.
+// Creates ".<target's name>.<pid>-<n>.tmp" beside `target`, readable by its owner only until it
+// takes an existing file's mode; false with errno set when the folder does not take a new file.
 bool CreateTemp(const std::string& target, TempFile& temp) {
     static unsigned counter = 0;
     const size_t slash = target.find_last_of('/');
@@ -45,7 +45,7 @@ bool CreateTemp(const std::string& target, TempFile& temp) {
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::string name = folder + "." + base + "." + std::to_string(::getpid()) + "-" +
                            std::to_string(++counter) + ".tmp";
-        int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
         if (fd >= 0) {
             temp.path = std::move(name);
             temp.fd = fd;
@@ -71,8 +71,10 @@ void SyncFolderOf(const std::string& path) {
 bool WriteInPlace(const std::string& system, const std::string& shown, std::string_view bytes,
                   CFileException* error) {
     CFile file;
-    if (!file.OpenOnSystem(system, CFile::modeCreate | CFile::modeWrite | CFile::shareExclusive,
-                           error)) {
+    if (!file.OpenOnSystem(
+            system,
+            CFile::modeCreate | CFile::modeWrite | CFile::shareExclusive | CFile::modePrivate,
+            error)) {
         if (error) error->m_strFileName = shown;
         return false;
     }
