@@ -22,6 +22,8 @@ PathStatus StatusOfPath(const std::string& path) {
         status.kind = PathKind::regular;
         status.size = static_cast<unsigned long long>(st.st_size);
         status.mtimeNs = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    } else if (S_ISLNK(st.st_mode)) {
+        status.kind = PathKind::link;
     } else {
         status.kind = PathKind::other;
     }

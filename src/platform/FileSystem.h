@@ -7,8 +7,9 @@
 #include <cstdint>
 #include <string>
 
-// What a path names, without following a final symbolic link (a link is `other`).
-enum class PathKind { missing, regular, other };
+// What a path names, without following a final symbolic link: `link` is a symbolic link, dangling
+// or not; `other` a folder, a device, a FIFO, a socket.
+enum class PathKind { missing, regular, link, other };
 struct PathStatus {
     PathKind kind = PathKind::missing;
     unsigned long long size = 0;  // bytes, for a regular file
