@@ -19,9 +19,6 @@
 
 namespace {
 
-// Keeps the temporary name within NAME_MAX whatever the target's length.
-constexpr size_t kMaxBaseBytes = 200;
-
 // The temporary file: closed and removed on the way out unless the rename took it over.
 struct TempFile {
     std::string path;
@@ -39,12 +36,17 @@ bool CreateTemp(const std::string& target, TempFile& temp) {
     static unsigned counter = 0;
     const size_t slash = target.find_last_of('/');
     const std::string folder = slash == std::string::npos ? "" : target.substr(0, slash + 1);
-    std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
-    // Never inside a UTF-8 character, so a leftover of a crash still has a readable name.
-    base.resize(text::Utf8CutAt(base, kMaxBaseBytes));
+    const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
+    // The temporary name fits what the folder takes whatever the target's length.
+    const long nameMax = ::pathconf(folder.empty() ? "." : folder.c_str(), _PC_NAME_MAX);
     for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string name = folder + "." + base + "." + std::to_string(::getpid()) + "-" +
-                           std::to_string(++counter) + ".tmp";
+        // Appended piece by piece: g++ 12 reports a false -Wrestrict for "." + std::string.
+        std::string suffix = ".";
+        suffix += std::to_string(::getpid()) + "-" + std::to_string(++counter) + ".tmp";
+        const size_t limit = nameMax > 0 ? static_cast<size_t>(nameMax) : 255;
+        const size_t room = limit > 1 + suffix.size() ? limit - 1 - suffix.size() : 0;
+        // Never inside a UTF-8 character, so a leftover of a crash still has a readable name.
+        std::string name = folder + "." + base.substr(0, text::Utf8CutAt(base, room)) + suffix;
         int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
         if (fd >= 0) {
             temp.path = std::move(name);

@@ -2,6 +2,7 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <stdexcept>
 
@@ -190,6 +191,21 @@ std::string ShownServerText(std::string_view in, size_t maxBytes) {
 bool IsValidCp932(std::string_view cp932) {
     std::string out;
     return Convert("UTF-8", "CP932", cp932, out);
+}
+
+size_t Cp932CutAtUtf8Bytes(std::string_view cp932, size_t maxUtf8Bytes) {
+    // Each CP932 character becomes one UTF-8 character: the two are walked side by side.
+    const std::string utf8 = Cp932ToUtf8(cp932);
+    size_t i = 0, j = 0;
+    char32_t cp = 0;
+    while (i < cp932.size()) {
+        const size_t len = IsLeadByte(static_cast<unsigned char>(cp932[i])) ? 2 : 1;
+        const size_t utf8Len = j < utf8.size() ? Utf8CharAt(utf8, j, cp) : 0;
+        if (utf8Len == 0 || j + utf8Len > maxUtf8Bytes) break;
+        i += len;
+        j += utf8Len;
+    }
+    return std::min(i, cp932.size());
 }
 
 size_t Utf8CutAt(std::string_view s, size_t maxBytes) {

@@ -33,6 +33,11 @@ bool IsValidCp932(std::string_view cp932);
 // U+10FFFF) and hold at least one character outside ASCII; a byte-order mark counts as one.
 bool IsUtf8WithNonAscii(std::string_view bytes);
 
+// The longest prefix of the CP932 text `cp932` that ends between characters and whose UTF-8
+// form has at most maxUtf8Bytes bytes (Linux file systems count a name's bytes on disk, where a
+// kanji takes 3 and a half-width katakana 3). REQUIRES: IsValidCp932(cp932).
+size_t Cp932CutAtUtf8Bytes(std::string_view cp932, size_t maxUtf8Bytes);
+
 // The length of the well-formed UTF-8 character at s[i] (1 to 4), its code point in `cp`;
 // 0 when none starts there. REQUIRES: i < s.size().
 size_t Utf8CharAt(std::string_view s, size_t i, char32_t& cp);

@@ -5,6 +5,7 @@
 
 #include "platform/FileMark.h"
 #include "platform/FileSystem.h"
+#include "transfer/BatchNames.h"
 #include "transfer/UrlCredentials.h"
 
 namespace {
@@ -24,6 +25,17 @@ bool AlwaysFromStart(const std::string& url) {
         return true;
     };
     return startsWith("gopher:") || startsWith("file:");
+}
+
+// "<name>.part" beside `target`, the name cut so that the whole fits the folder: a name that
+// fits may still be pushed over the limit by the suffix.
+std::string PartPathOf(const std::string& target) {
+    const size_t slash = target.find_last_of('/');  // never a CP932 trail byte
+    const std::string folder = slash == std::string::npos ? "" : target.substr(0, slash + 1);
+    const size_t nameMax = NameMaxOfFolder(folder);
+    const size_t suffix = sizeof kPartSuffix - 1;
+    return folder + FitName(target.substr(folder.size()), nameMax > suffix ? nameMax - suffix : 0) +
+           kPartSuffix;
 }
 
 // A save folder that does not exist yet is made, parents and all (as wget -P, curl
@@ -92,7 +104,7 @@ SaveRoute PlanSave(const std::string& target, const std::string& url) {
                 route.ifChanged = std::move(validator);
         }
     }
-    const std::string part = target + kPartSuffix;
+    const std::string part = PartPathOf(target);
     const PathStatus partStatus = StatusOfPath(part);
     auto partResume =
         partStatus.kind == PathKind::regular ? resumable(part, partStatus.size) : std::nullopt;

@@ -30,7 +30,8 @@
 
 struct SaveRoute {
     std::string target;         // the path the log names ("保存先")
-    std::string writePath;      // target, or target + ".part" (renamed to target when complete)
+    std::string writePath;      // target, or its "<name>.part" (renamed to target when complete),
+                                // the name cut where the suffix would not fit the folder
     bool guardsTarget = false;  // an existing target is held while its replacement is written
     bool marks = false;         // writePath is a regular file of ours: it carries the marks
     bool createsNew = false;    // writePath was missing: it is created, never opened if it exists

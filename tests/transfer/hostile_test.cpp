@@ -13,6 +13,7 @@
 #include "platform/Paths.h"
 #include "platform/ReplaceFile.h"
 #include "platform/curl/CurlInternet.h"
+#include "transfer/BatchNames.h"
 #include "transfer/LocalServers.h"
 #include "transfer/LogUrl.h"
 #include "transfer/SaveRoute.h"
@@ -47,18 +48,23 @@ struct World {
             return Shown(e.GetErrorMessage());
         }
     }
-    // Saves "new" as `name` the way a download of `url` does; the refusal, else the marks and
-    // what the name and the file `victim` outside the folder hold afterwards.
-    std::string Save(const std::string& name, const std::string& url, const char* victim = "v") {
-        const SaveRoute route = PlanSave(save / name, url);
+    // Writes "new" to `target` (CP932) the way a download of `url` does; the refusal, else "".
+    std::string Download(const std::string& target, const std::string& url) {
+        const SaveRoute route = PlanSave(target, url);
         CFile out, guard;
         CFileException error(CFileException::none, "");
         if (!OpenSaveFile(route, 0, out, guard, &error)) return Shown(error.GetErrorMessage());
         MarkPartial(route, url, "validator");
-        const auto partial = ReadPartialMark(route.writePath);
+        partial = ReadPartialMark(route.writePath);
         out.Write("new", 3);
         out.Close();
         CompleteSave(route, url, "");
+        return "";
+    }
+    // Download as `name` in the save folder: the refusal, else the marks and what the name and
+    // the file `victim` outside the folder hold afterwards.
+    std::string Save(const std::string& name, const std::string& url, const char* victim = "v") {
+        if (std::string refused = Download(save / name, url); !refused.empty()) return refused;
         // Appended piece by piece: g++ 12 reports a false -Wrestrict for "..." + std::string.
         std::string told = "partial ";
         told += partial ? partial->url : "-";
@@ -67,6 +73,20 @@ struct World {
         told += testsrv::ReadBytes(save / name) + ", " + victim + " ";
         return told + testsrv::ReadBytes(outside / victim);
     }
+    // Download of a name (UTF-8) into a fresh folder, over an old file when `old`: each name on
+    // disk with what it holds.
+    std::string SaveLong(const std::string& utf8, bool old) {
+        const std::string folder = save / "long";
+        fs::remove_all(folder);
+        fs::create_directory(folder);
+        const std::string target = JoinSavePath(folder, Sj(utf8.c_str()));
+        if (old) testsrv::WriteBytes(Readable(target), "old");
+        std::string told = Download(target, "http://h/x");
+        for (const auto& e : fs::directory_iterator(folder))
+            told += e.path().filename().string() + ": " + testsrv::ReadBytes(e.path());
+        return told;
+    }
+    std::optional<PartialMark> partial;  // of the last Download
 };
 
 World& W() {
@@ -108,6 +128,13 @@ const auto kFifoTarget = [](const std::string& name) {
     return W().Save(name, "http://h/x.bin");
 };
 const std::string kRefused = "<save>/fifo.bin へのｱｸｾｽは拒否されました。";
+std::string Times(int n, const std::string& s) {
+    std::string all;
+    while (n-- > 0) all += s;
+    return all;
+}
+const std::string k90Kanji = Times(90, "漢") + ".zip";   // 274 bytes in UTF-8, 184 in CP932
+const std::string k252Bytes = Times(248, "a") + ".bin";  // fits; with ".part" it would not
 
 const Row kRows[] = {
     {"OneSlashPasswordInTheLog", "http:/user:pw@host/x", kLog, "http:/user:*password*@host/x"},
@@ -147,6 +174,17 @@ const Row kRows[] = {
          return (st.st_mode & 0777) == 0600 ? "0600" : std::to_string(st.st_mode & 0777);
      },
      "0600"},
+    {"NinetyKanjiName", k90Kanji, [](const std::string& n) { return W().SaveLong(n, false); },
+     Times(83, "漢") + ".zip: new"},
+    {"NameThatOnlyThePartSuffixPushesOver", k252Bytes,
+     [](const std::string& n) { return W().SaveLong(n, true); }, k252Bytes + ": new"},
+    {"NumberedNameKeepsItsNumber", k252Bytes,
+     [](const std::string& n) {
+         BatchTargets written;
+         written.Written(1, JoinSavePath(W().save.path(), n), 1);
+         return written.NameFor(1, W().save.path(), n, 2);
+     },
+     Times(247, "a") + " (2).bin"},
     {"ProgramFolderOthersMayWriteTo", "shared",
      [](const std::string& name) {
          mkdir((W().save / name).c_str(), 0700);
