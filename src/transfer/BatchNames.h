@@ -22,9 +22,9 @@ std::string FitName(const std::string& name, size_t maxBytes);
 std::string JoinSavePath(const std::string& folder, const std::string& name);
 
 // The n-th name of `name` (CP932 text): " (n)" before the extension, or at the end when there is
-// none. BatchTargets cuts a long name first, so that the number always survives. "data.bin" ->
-// "data (2).bin", "download" -> "download (3)", ".profile" -> ".profile (2)", "a.tar.gz" -> "a
-// (2).tar.gz". REQUIRES: n >= 2.
+// none. "data.bin" -> "data (2).bin", "download" -> "download (3)", ".profile" -> ".profile (2)",
+// "a.tar.gz" -> "a (2).tar.gz". BatchTargets cuts a long name first, so that the number always
+// survives. REQUIRES: n >= 2.
 std::string NumberedName(const std::string& name, int n);
 
 // The targets the downloads of one batch have written.
