@@ -28,7 +28,7 @@ struct World {
     testsrv::TempDir save, outside;
     testsrv::ServerProcess server{"fault_server.py", {"http", outside.path()}};
     CurlInternetClient client;
-    std::unique_ptr<CInternetSession> session = client.OpenSession("My Session");
+    std::unique_ptr<CInternetSession> session = client.OpenSession({"My Session", {}});
 
     std::string Fresh() {  // the empty folder "f" in the save folder
         fs::remove_all(save / "f");
