@@ -15,8 +15,8 @@ class ProgramLock {
         unavailable,    // no lock file can be had (a read-only folder): run unlocked
     };
 
-    // Makes the program folder (one level, as the start-up does) and takes the lock without
-    // waiting. Never throws.
+    // Makes the program folder (one level, as the start-up does, readable by the user only) and
+    // takes the lock without waiting. Never throws.
     ProgramLock();
     // Lets the lock go.
     ~ProgramLock();

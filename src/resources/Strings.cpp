@@ -115,6 +115,12 @@ constexpr Entry kTable[] = {
     {Sid::ChosenNameNotShowable,
      "%1 の名前には、このプログラムで表示できない文字があります。\r\n"
      "別の名前のファイルかフォルダを選んでください。"},
+    {Sid::ProgramFolderNotOwn,
+     "フォルダ %1 はほかのユーザーのものなので、このプログラムのフォルダには使えません。\r\n"
+     "環境変数 POMVEX_HOME に自分のフォルダを指定して起動しなおしてください。"},
+    {Sid::ProgramFolderShared,
+     "フォルダ %1 にはほかのユーザーも書き込めるので、このプログラムのフォルダには使えません。\r\n"
+     "ほかのユーザーが書き込めないようにする (chmod go-w %1) か、環境変数 POMVEX_HOME に別のフォルダを指定して起動しなおしてください。"},
     {Sid::SleepWhyScheduled, "予約したダウンロードの開始を待っています"},
     {Sid::SleepWhyDownloading, "ダウンロード中です"},
     {Sid::SleepWhyChecking, "リストチェック中です"},

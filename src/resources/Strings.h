@@ -88,6 +88,8 @@ enum class Sid : int {
     // Names at the operating-system boundary
     FolderNotShowable = 700,  // %1: the program folder, unshowable parts as <U+XXXX>/<0xXX>
     ChosenNameNotShowable,  // %1: the name a file dialog returned
+    ProgramFolderNotOwn,  // %1: the program folder, which belongs to another user
+    ProgramFolderShared,  // %1: the program folder, which others than its owner may write to
     // Unattended runs: the sleep lock's reason and the end-of-batch notification
     SleepWhyScheduled = 800,
     SleepWhyDownloading,

@@ -50,7 +50,7 @@ TEST(BadUrl, EveryBadUrlEndsInALoggedOutcomeAtOnce) {
         {"tab in the host", "http://127.0.0.1\t/a.zip", End::ConnectFailed, nullptr,
          "URL: Bad hostname"},
         {"NUL inside", std::string("http://\0/a.zip", 14), End::ConnectFailed, nullptr,
-         "URL: No host part in the URL"},
+         "URL: Malformed input to a URL function"},
         {"10 KB path", local + "/" + std::string(10 * 1024, 'p'), End::Refused, nullptr,
          "HTTP 404 Not Found"},
         // Escaped the way a browser would, so the server finds the file; the name keeps the

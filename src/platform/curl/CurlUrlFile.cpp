@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "platform/curl/CurlErrorText.h"
+#include "platform/curl/CurlValidator.h"
 
 namespace curlnet {
 
@@ -185,7 +186,7 @@ bool CurlUrlFile::Start(bool fromOffset) {
     m_check.Opened();
     curl_off_t announced = -1;
     curl_easy_getinfo(m_easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced);
-    m_nAnnounced = announced >= 0 ? announced + m_check.DataStart() : -1;
+    m_nAnnounced = AnnouncedTotal(announced, m_check.DataStart());
     return true;
 }
 

@@ -105,7 +105,8 @@ class CurlUrlFile : public CInternetFile {
     uint64_t m_nEvents = 0;         // header lines and data chunks received so far
     uint64_t m_nReceived = 0;       // data bytes received so far
     CrawlFloor m_crawl;             // fed only while a read waits
-    std::string m_strReasonPhrase;  // HTTP: the reason phrase of the last status line
+    std::string m_strReasonPhrase;  // HTTP: the last status line's reason phrase, as sent; the
+                                    // wording in CurlErrorText shows it only as text
     int64_t m_nAnnounced = -1;      // GetAnnouncedSize()
 
     // Received bytes; [m_pos, size) are unread. Until the first rewind the bytes from byte 0
