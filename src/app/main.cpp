@@ -13,6 +13,7 @@
 #include "app/CommandLine.h"
 #include "app/DisplayCheck.h"
 #include "platform/OsPath.h"
+#include "platform/Paths.h"
 #include "platform/ProgramLock.h"
 #include "platform/curl/CurlInternet.h"
 #include "platform/dbus/DBusDesktop.h"
@@ -129,6 +130,12 @@ int main(int argc, char** argv) {
     std::string error;
     const std::optional<std::string> lines = ListFromItems(cl.items, &error);
 
+    // A folder another user owns, or may write to, is not taken: he could plant a link or hold
+    // the lock.
+    if (const std::optional<std::string> problem = paths::ProgramFolderProblem()) {
+        ShowBox(*problem);
+        return 1;
+    }
     const ProgramLock lock;
     if (lock.state() == ProgramLock::State::heldElsewhere)
         return ShowRunningCopy(lock.folder(), cl, lines, error);

@@ -5,6 +5,7 @@
 #include "batch/Batch.h"
 #include "batch/BatchRules.h"
 #include "resources/Resource.h"
+#include "transfer/LogUrl.h"
 
 void Batch::OnTick() {
     m_timeNow = m_host.Now();
@@ -34,7 +35,8 @@ void Batch::Advance() {
         m_host.InvalidateRect(true);
         return;
     }
-    m_host.SetDlgItemText(IDC_URL, m_jobs[m_nCursor]);
+    // A password typed into the URL is not shown, as the log does not show it.
+    m_host.SetDlgItemText(IDC_URL, UrlForLog(m_jobs[m_nCursor]));
     ++m_nCursor;
     m_host.SetTimer(TIMER_WATCHDOG, batch::kWatchdogMs);
     // The one place the log is cleared: each batch's log begins with its first job (a round's

@@ -6,6 +6,7 @@
 #include <netinet/in.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -47,6 +48,23 @@ inline void WriteBytes(const std::string& path, const std::string& bytes) {
 inline std::string ReadBytes(const std::string& path) {
     return ReadFileBytes(path).value_or("<missing>");
 }
+
+// While it lives, no file of this process grows past `bytes`: a write beyond fails with EFBIG,
+// as on a full disk, without root. Servers started before it are not bound.
+class FileSizeLimit {
+  public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        signal(SIGXFSZ, SIG_IGN);
+        getrlimit(RLIMIT_FSIZE, &m_saved);
+        rlimit small = m_saved;
+        small.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &small);
+    }
+    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &m_saved); }
+
+  private:
+    rlimit m_saved{};
+};
 
 // Bytes that catch offset mistakes: no period of 1024 and every byte value, CR and LF included.
 inline std::string Pattern(size_t n, unsigned seed = 1) {

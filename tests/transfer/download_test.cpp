@@ -297,12 +297,15 @@ TEST_F(TransferTest, BrokenBodyReachesTheErrorBoxAndKeepsThePartialFile) {
 
 TEST_F(TransferTest, WriteFailureTakesTheIoFailurePath) {
     std::string url = Servers().Serve("full", testsrv::Pattern(5000));
-    m_host.texts[IDC_SAVE_DIR] = "/dev/";
-    Run(url);
+    {
+        const testsrv::FileSizeLimit full(4096);
+        Run(url);
+    }
     ExpectFields(0, 0, "disk full");
     EXPECT_TRUE(m_host.boxes.empty());
-    std::string log = Announce(url) + SaveTo("/dev/full") + Sj("ファイル入出力に失敗しました\r\n") +
-                      Reason("/dev/full へのｱｸｾｽ中にﾃﾞｨｽｸがいっぱいになりました。");
+    std::string log =
+        Announce(url) + SaveTo(m_save / "full") + Sj("ファイル入出力に失敗しました\r\n") +
+        Reason(m_save / "full" + Sj(" へのｱｸｾｽ中にﾃﾞｨｽｸがいっぱいになりました。"), false);
     EXPECT_EQ(Readable(Log()), Readable(log));
     EXPECT_EQ(Readable(LogBox()), Readable("\r\n\r\n\r\n\r\n" + log));
     EXPECT_EQ(m_rig.sink.rate.BytesSinceSample(), 0);

@@ -97,17 +97,11 @@ TEST_F(KeepTest, AnOldFileSurvivesEveryFailedReplacementAndTheBytesThatArrivedAr
                 m_host.modeless.back()->PressCancel();
         };
         // A file may not grow past 20000 bytes: the write fails as on a full disk.
-        rlimit saved{};
-        getrlimit(RLIMIT_FSIZE, &saved);
-        if (c.fault == fullDisk) {
-            signal(SIGXFSZ, SIG_IGN);
-            rlimit small = saved;
-            small.rlim_cur = 20000;
-            ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-        }
+        std::optional<testsrv::FileSizeLimit> full;
+        if (c.fault == fullDisk) full.emplace(20000);
         std::string url = Servers().Http(c.path);
         std::string log = Run(url);
-        setrlimit(RLIMIT_FSIZE, &saved);
+        full.reset();
         m_host.onPump = nullptr;
 
         EXPECT_EQ(Readable(log), Readable(Head(url, c.file) + c.logTail));
