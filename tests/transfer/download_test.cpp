@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <functional>
 #include <memory>
@@ -309,6 +310,26 @@ TEST_F(TransferTest, WriteFailureTakesTheIoFailurePath) {
     EXPECT_EQ(Readable(Log()), Readable(log));
     EXPECT_EQ(Readable(LogBox()), Readable("\r\n\r\n\r\n\r\n" + log));
     EXPECT_EQ(m_rig.sink.rate.BytesSinceSample(), 0);
+}
+
+TEST_F(TransferTest, TheRateCapHoldsTheDownloadUnderIt) {
+    InternetLimits capped;
+    capped.maxReceiveBytesPerSec = 100 * 1024;
+    TransferRig rig(m_host, capped);
+    const std::string want = testsrv::Pattern(600 * 1024, 9);
+    const std::string url = Servers().Serve("capped.bin", want);
+    const auto start = std::chrono::steady_clock::now();
+    auto seconds = [&] {
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    };
+    double ahead = 0;  // the most the progress window's count ran ahead of the cap, in bytes
+    m_host.onPump = [&] {
+        ahead = std::max(ahead, rig.sink.rate.BytesSinceSample() - 102400 * seconds());
+    };
+    EXPECT_EQ(rig.Run(url).outcome, JobOutcome::Done);
+    EXPECT_GE(seconds(), 5.0) << "600 KB under 100 KB/s";
+    EXPECT_LE(ahead, 102400 / 8 + 2048) << "bytes counted ahead of the cap";
+    EXPECT_TRUE(ReadBytes(m_save / "capped.bin") == want);
 }
 
 TEST_F(TransferTest, CreateFailureIsLoggedOnly) {

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string_view>
+#include <thread>
 
 #include "platform/curl/CurlErrorText.h"
 #include "platform/curl/CurlValidator.h"
@@ -30,6 +31,11 @@ CurlUrlFile::CurlUrlFile(const SessionOptions& options, UrlPtr url, Protocol pro
       m_waitHook(std::move(waitHook)),
       m_check(protocol, std::move(plan)),
       m_crawl(std::max(m_limits.crawlWindowMs, 1L), m_limits.crawlFloorBytesPerSec) {
+    if (m_limits.maxReceiveBytesPerSec > 0) {
+        // Under a cap the line runs at most about a second ahead of what is handed out.
+        const auto second = static_cast<size_t>(m_limits.maxReceiveBytesPerSec);
+        m_limits.bufferBytes = std::min(m_limits.bufferBytes, std::max<size_t>(64 * 1024, second));
+    }
     m_buf.reserve(m_limits.bufferBytes + static_cast<size_t>(m_limits.receiveChunkBytes));
     if (m_check.Plan().offset <= 0 || !Start(true)) Start(false);
     m_check.AskNoMore();
@@ -53,6 +59,7 @@ std::span<const char> CurlUrlFile::ReadView(char*, size_t n) {
         size_t unread = m_buf.size() - m_pos;
         if (unread > 0) {
             size_t k = std::min(n, unread);
+            if (m_limits.maxReceiveBytesPerSec > 0) k = Pace(k);
             std::span<const char> view(m_buf.data() + m_pos, k);
             m_pos += k;
             return view;
@@ -198,6 +205,27 @@ void CurlUrlFile::Stop() {
     m_easy = nullptr;
     m_multi = nullptr;
     m_headers = nullptr;
+}
+
+size_t CurlUrlFile::Pace(size_t k) {
+    // The library's own cap waits only between its reads, and one read on a fast line takes
+    // what the socket holds: the cap is kept here, where the bytes are handed out. The buffer
+    // then fills, pauses the transfer, and the socket holds the server back.
+    const auto cap = static_cast<double>(m_limits.maxReceiveBytesPerSec);
+    k = std::min(k, std::max<size_t>(1024, static_cast<size_t>(cap / 8)));
+    const Clock::time_point now = Clock::now();
+    if (m_nPaced == 0) m_paceStart = now;
+    const auto due = m_paceStart + std::chrono::duration_cast<Clock::duration>(
+                                       std::chrono::duration<double>((m_nPaced + k) / cap));
+    while (Clock::now() < due) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(due - Clock::now());
+        std::this_thread::sleep_for(std::min(left, std::chrono::milliseconds(kWaitHookInterval)));
+        if (m_waitHook) m_waitHook();
+    }
+    m_nPaced += k;
+    // Time spent holding the bytes back is not the server's silence.
+    m_lastProgress = std::max(m_lastProgress, Clock::now());
+    return k;
 }
 
 void CurlUrlFile::DropHandedOut() {

@@ -65,6 +65,9 @@ class CurlUrlFile : public CInternetFile {
     // m_check.DataStart() tells where the data of the open transfer starts.
     bool Start(bool fromOffset);
     void Stop();
+    // Under a rate cap: waits (serving the wait hook) until `k` more bytes, at most about an
+    // eighth of a second's worth, may be handed out; returns how many.
+    size_t Pace(size_t k);
     // Drops the bytes already handed out once none is left unread, unless they are kept for the
     // rewind. Called at the start of the next read or rewind rather than at the end of the
     // last, so that a view stays valid until then.
@@ -104,6 +107,8 @@ class CurlUrlFile : public CInternetFile {
     Clock::time_point m_lastProgress;
     uint64_t m_nEvents = 0;         // header lines and data chunks received so far
     uint64_t m_nReceived = 0;       // data bytes received so far
+    uint64_t m_nPaced = 0;          // bytes handed out under the rate cap
+    Clock::time_point m_paceStart;  // when the first of them was handed out
     CrawlFloor m_crawl;             // fed only while a read waits
     std::string m_strReasonPhrase;  // HTTP: the last status line's reason phrase, as sent; the
                                     // wording in CurlErrorText shows it only as text
