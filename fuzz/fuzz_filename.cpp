@@ -5,7 +5,7 @@
 #include <string>
 
 #include "platform/UrlFileName.h"
-#include "resources/Text.h"
+#include "resources/Cp932.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string path(reinterpret_cast<const char*>(data), size);

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "platform/curl/CurlValidator.h"
-#include "resources/Text.h"
+#include "resources/Cp932.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size == 0) return 0;

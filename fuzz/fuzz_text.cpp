@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "resources/Text.h"
+#include "resources/Cp932.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string_view in(reinterpret_cast<const char*>(data), size);

@@ -23,9 +23,9 @@
 #include "platform/qt/EndRequests.h"
 #include "platform/qt/QtHost.h"
 #include "platform/qt/QtText.h"
+#include "resources/Cp932.h"
 #include "resources/Resource.h"
 #include "resources/Strings.h"
-#include "resources/Text.h"
 #include "window/PomvexDlg.h"
 
 namespace {

@@ -11,9 +11,9 @@
 #include "platform/OsPath.h"
 #include "platform/Paths.h"
 #include "platform/ReplaceFile.h"
+#include "resources/Cp932.h"
 #include "resources/Resource.h"
 #include "resources/Strings.h"
-#include "resources/Text.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 #include "platform/Exceptions.h"
 #include "platform/Lines.h"
 #include "platform/OsPath.h"
+#include "resources/Cp932.h"
 #include "resources/Strings.h"
-#include "resources/Text.h"
 
 namespace {
 

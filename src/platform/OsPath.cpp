@@ -4,7 +4,7 @@
 #include <cstdlib>
 
 #include "platform/Exceptions.h"
-#include "resources/Text.h"
+#include "resources/Cp932.h"
 
 namespace ospath {
 

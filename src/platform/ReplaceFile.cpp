@@ -15,7 +15,7 @@
 
 #include "platform/File.h"
 #include "platform/OsPath.h"
-#include "resources/Text.h"
+#include "resources/Cp932.h"
 
 namespace {
 

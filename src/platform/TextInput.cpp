@@ -1,8 +1,8 @@
 #include "platform/TextInput.h"
 
 #include "platform/Exceptions.h"
+#include "resources/Cp932.h"
 #include "resources/Strings.h"
-#include "resources/Text.h"
 
 namespace text {
 

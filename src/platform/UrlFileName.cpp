@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <string>
 
-#include "resources/Text.h"
+#include "resources/Cp932.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <mutex>
 #include <stdexcept>
 
-#include "resources/Text.h"
+#include "resources/Cp932.h"
 
 namespace {
 
@@ -24,11 +24,13 @@ constexpr Entry kTable[] = {
     {Sid::LengthLimit, "%1 文字以内で入力してください。"},
     {Sid::CommandFailure, "ｺﾏﾝﾄﾞの実行に失敗しました。"},
     {Sid::OutOfMemory, "ﾒﾓﾘが不足しています。"},
-    {Sid::TextNotCp932, "Shift-JIS (CP932) で表せない文字が含まれています。その文字を直してからやり直してください。"},
+    {Sid::TextNotCp932,
+     "Shift-JIS (CP932) で表せない文字が含まれています。その文字を直してからやり直してください。"},
     {Sid::Untitled, "無題のﾌｧｲﾙ"},
     {Sid::AlreadyRunning,
      "このプログラムは、フォルダ %1 ですでに動いています。\r\n"
-     "同じフォルダで 2 つ同時には動かせません。別に動かすときは、環境変数 POMVEX_HOME に別のフォルダを指定して起動してください。"},
+     "同じフォルダで 2 つ同時には動かせません。別に動かすときは、環境変数 POMVEX_HOME "
+     "に別のフォルダを指定して起動してください。"},
     {Sid::ConfirmEnd, "%1です。終了しますか?"},
     {Sid::ButtonYes, "はい(&Y)"},
     {Sid::ButtonNo, "いいえ(&N)"},
@@ -71,7 +73,8 @@ constexpr Entry kTable[] = {
 
     {Sid::SessionAgent, "My Session"},
     {Sid::LogWillDownload, "をDLします\r\n"},
-    {Sid::LogRefused, "要求された URL がないか、1Kバイト以下のファイルです\r\nファイルをDLできませんでした\r\n"},
+    {Sid::LogRefused,
+     "要求された URL がないか、1Kバイト以下のファイルです\r\nファイルをDLできませんでした\r\n"},
     {Sid::LogSaveTo, "保存先 "},
     {Sid::LogDoneSeparator, "   "},
     {Sid::LogDownloadDone, "DL終了しました\r\n"},
@@ -111,7 +114,8 @@ constexpr Entry kTable[] = {
     {Sid::NetCrawling, "ﾃﾞｰﾀがほとんど届かないため転送を打ち切りました。"},
     {Sid::FolderNotShowable,
      "フォルダ %1 の名前には、このプログラムで表示できない文字があります。\r\n"
-     "保存場所にフォルダを入力するか、環境変数 POMVEX_HOME に別のフォルダを指定して起動しなおしてください。"},
+     "保存場所にフォルダを入力するか、環境変数 POMVEX_HOME "
+     "に別のフォルダを指定して起動しなおしてください。"},
     {Sid::ChosenNameNotShowable,
      "%1 の名前には、このプログラムで表示できない文字があります。\r\n"
      "別の名前のファイルかフォルダを選んでください。"},
@@ -120,7 +124,8 @@ constexpr Entry kTable[] = {
      "環境変数 POMVEX_HOME に自分のフォルダを指定して起動しなおしてください。"},
     {Sid::ProgramFolderShared,
      "フォルダ %1 にはほかのユーザーも書き込めるので、このプログラムのフォルダには使えません。\r\n"
-     "ほかのユーザーが書き込めないようにする (chmod go-w %1) か、環境変数 POMVEX_HOME に別のフォルダを指定して起動しなおしてください。"},
+     "ほかのユーザーが書き込めないようにする (chmod go-w %1) か、環境変数 POMVEX_HOME "
+     "に別のフォルダを指定して起動しなおしてください。"},
     {Sid::SleepWhyScheduled, "予約したダウンロードの開始を待っています"},
     {Sid::SleepWhyDownloading, "ダウンロード中です"},
     {Sid::SleepWhyChecking, "リストチェック中です"},
@@ -150,7 +155,8 @@ constexpr Entry kTable[] = {
      "\n"
      "  --get               すぐにダウンロードを始めます (「Get」と同じ)\n"
      "  --check             すぐにリストチェックを始めます (「リストチェック」と同じ)\n"
-     "  --limit-rate N[k|m] ダウンロードの速度を N バイト/秒までにします (k: 1024 倍, m: 1048576 倍)\n"
+     "  --limit-rate N[k|m] ダウンロードの速度を N バイト/秒までにします (k: 1024 倍, m: 1048576 "
+     "倍)\n"
      "  --help              この説明を表示して終了します\n"
      "  --version           バージョンを表示して終了します\n"},
     {Sid::UsageEn,
@@ -164,14 +170,16 @@ constexpr Entry kTable[] = {
      "  --help              print this help and exit\n"
      "  --version           print the version and exit\n"},
     {Sid::VersionLine, "Pomvex 1.0.0\n"},
-    {Sid::UnknownOptionJa, "pomvex: %1 というオプションはありません (pomvex --help で一覧を表示します)\n"},
+    {Sid::UnknownOptionJa,
+     "pomvex: %1 というオプションはありません (pomvex --help で一覧を表示します)\n"},
     {Sid::UnknownOptionEn, "pomvex: unknown option %1 (pomvex --help lists them)\n"},
-    {Sid::BadOptionValueJa, "pomvex: %1 の値 '%2' は使えません (pomvex --help を参照してください)\n"},
+    {Sid::BadOptionValueJa,
+     "pomvex: %1 の値 '%2' は使えません (pomvex --help を参照してください)\n"},
     {Sid::BadOptionValueEn, "pomvex: invalid value '%2' for %1 (see pomvex --help)\n"},
-    {Sid::ItemNotFound,
-     "%1 というファイルはありません。URL は http:// などから書いてください。"},
+    {Sid::ItemNotFound, "%1 というファイルはありません。URL は http:// などから書いてください。"},
     {Sid::NameRateLimit, "速度制限 (KB/秒)"},
-    {Sid::RateLimitInvalid, "速度制限には 0 以上の整数 (KB/秒) を入力してください。空欄か 0 で制限なしになります。"},
+    {Sid::RateLimitInvalid,
+     "速度制限には 0 以上の整数 (KB/秒) を入力してください。空欄か 0 で制限なしになります。"},
 };
 
 const Entry* Find(Sid id) {
@@ -194,9 +202,11 @@ const std::string& Str(Sid id) {
     auto it = cache.find(id);
     if (it != cache.end()) return it->second;
     const Entry* e = Find(id);
-    if (!e) throw std::logic_error("string table has no entry " + std::to_string(static_cast<int>(id)));
+    if (!e)
+        throw std::logic_error("string table has no entry " + std::to_string(static_cast<int>(id)));
     auto bytes = text::Utf8ToCp932(e->utf8);
-    if (!bytes) throw std::logic_error("string table entry has no CP932 form: " + std::string(e->utf8));
+    if (!bytes)
+        throw std::logic_error("string table entry has no CP932 form: " + std::string(e->utf8));
     return cache.emplace(id, std::move(*bytes)).first->second;
 }
 
@@ -206,7 +216,8 @@ std::string FormatStr(Sid id, std::initializer_list<std::string_view> args) {
     out.reserve(pattern.size() + 64);
     for (size_t i = 0; i < pattern.size(); ++i) {
         // '%' is never a CP932 trail byte, so a byte-wise scan is safe.
-        if (pattern[i] == '%' && i + 1 < pattern.size() && pattern[i + 1] >= '1' && pattern[i + 1] <= '9') {
+        if (pattern[i] == '%' && i + 1 < pattern.size() && pattern[i + 1] >= '1' &&
+            pattern[i + 1] <= '9') {
             size_t n = static_cast<size_t>(pattern[i + 1] - '1');
             if (n < args.size()) {
                 out.append(*(args.begin() + n));

@@ -3,7 +3,7 @@
 #include <string_view>
 
 #include "platform/FileSystem.h"
-#include "resources/Text.h"
+#include "resources/Cp932.h"
 
 namespace {
 

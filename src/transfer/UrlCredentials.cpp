@@ -4,7 +4,7 @@
 #include <cctype>
 #include <string_view>
 
-#include "resources/Text.h"
+#include "resources/Cp932.h"
 
 namespace {
 

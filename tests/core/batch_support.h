@@ -15,8 +15,8 @@
 #include "fake/TestFolders.h"
 #include "fake/TestText.h"
 #include "platform/Exceptions.h"
+#include "resources/Cp932.h"
 #include "resources/Resource.h"
-#include "resources/Text.h"
 #include "transfer/JobRunner.h"
 #include "window/PomvexDlg.h"
 

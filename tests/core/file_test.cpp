@@ -13,7 +13,7 @@
 #include "batch_support.h"
 #include "fake/TestText.h"
 #include "platform/FileSystem.h"
-#include "resources/Text.h"
+#include "resources/Cp932.h"
 
 namespace {
 

@@ -12,9 +12,9 @@
 
 #include "lists_support.h"
 #include "platform/File.h"
+#include "resources/Cp932.h"
 #include "resources/Resource.h"
 #include "resources/Strings.h"
-#include "resources/Text.h"
 
 namespace {
 

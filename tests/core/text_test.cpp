@@ -1,13 +1,12 @@
 // CP932 conversions at the toolkit boundary: the vendor characters that strict Shift_JIS lacks,
 // half-width katakana, and the refusal of characters with no CP932 form.
-#include "platform/TextInput.h"
-#include "resources/Text.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "platform/Exceptions.h"
+#include "platform/TextInput.h"
+#include "resources/Cp932.h"
 #include "resources/Strings.h"
 
 namespace {

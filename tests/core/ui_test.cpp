@@ -17,9 +17,9 @@
 #include "platform/Exceptions.h"
 #include "platform/Internet.h"
 #include "platform/TextInput.h"
+#include "resources/Cp932.h"
 #include "resources/Resource.h"
 #include "resources/Strings.h"
-#include "resources/Text.h"
 #include "window/PomvexDlg.h"
 
 namespace {

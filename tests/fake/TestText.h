@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "resources/Text.h"
+#include "resources/Cp932.h"
 
 // CP932 bytes of a UTF-8 literal of the test source.
 // REQUIRES: every character of utf8 has a CP932 form.

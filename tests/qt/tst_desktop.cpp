@@ -12,8 +12,8 @@
 #include "platform/Exceptions.h"
 #include "platform/qt/QtHost.h"
 #include "qt/QtTestSupport.h"
+#include "resources/Cp932.h"
 #include "resources/Resource.h"
-#include "resources/Text.h"
 #include "window/PomvexDlg.h"
 
 namespace {

@@ -23,9 +23,9 @@
 #include "platform/Internet.h"
 #include "platform/qt/QtHost.h"
 #include "qt/QtTestSupport.h"
+#include "resources/Cp932.h"
 #include "resources/Resource.h"
 #include "resources/Strings.h"
-#include "resources/Text.h"
 #include "window/PomvexDlg.h"
 
 namespace {

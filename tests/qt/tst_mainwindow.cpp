@@ -22,10 +22,10 @@
 #include "platform/TextInput.h"
 #include "platform/qt/QtHost.h"
 #include "qt/QtTestSupport.h"
+#include "resources/Cp932.h"
 #include "resources/Resource.h"
 #include "resources/Strings.h"
 #include "resources/Templates.h"
-#include "resources/Text.h"
 #include "window/PomvexDlg.h"
 
 namespace {

@@ -29,10 +29,10 @@
 #include "platform/curl/CurlInternet.h"
 #include "platform/qt/QtHost.h"
 #include "qt/QtTestSupport.h"
+#include "resources/Cp932.h"
 #include "resources/Resource.h"
 #include "resources/Strings.h"
 #include "resources/Templates.h"
-#include "resources/Text.h"
 #include "transfer/LocalServers.h"
 #include "window/ProgressDlg.h"
 

@@ -20,8 +20,8 @@
 
 #include "platform/curl/CurlInternet.h"
 #include "platform/qt/QtHost.h"
+#include "resources/Cp932.h"
 #include "resources/Resource.h"
-#include "resources/Text.h"
 #include "transfer/LocalServers.h"
 #include "window/PomvexDlg.h"
 #include "window/ProgressDlg.h"

@@ -20,9 +20,9 @@
 #include "fake/FakeHost.h"
 #include "fake/TestText.h"
 #include "platform/curl/CurlInternet.h"
+#include "resources/Cp932.h"
 #include "resources/Resource.h"
 #include "resources/Strings.h"
-#include "resources/Text.h"
 #include "transfer/LocalServers.h"
 #include "window/PomvexDlg.h"
 

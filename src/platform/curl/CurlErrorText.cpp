@@ -8,8 +8,8 @@
 #include <optional>
 
 #include "platform/Internet.h"
+#include "resources/Cp932.h"
 #include "resources/Strings.h"
-#include "resources/Text.h"
 
 namespace curlnet {
 

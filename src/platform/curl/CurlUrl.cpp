@@ -7,7 +7,7 @@
 #include "platform/UrlFileName.h"
 #include "platform/curl/CurlErrorText.h"
 #include "platform/curl/TypedUrl.h"
-#include "resources/Text.h"
+#include "resources/Cp932.h"
 
 namespace curlnet {
 

@@ -9,7 +9,7 @@
 #include <QStringList>
 #include <QVariantMap>
 
-#include "resources/Text.h"
+#include "resources/Cp932.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 
 #include "platform/TextInput.h"
 #include "platform/qt/Accessibility.h"
-#include "resources/Text.h"
+#include "resources/Cp932.h"
 
 namespace qthost {
 

@@ -1,4 +1,4 @@
-#include "resources/Text.h"
+#include "resources/Cp932.h"
 
 #include <iconv.h>
 
