@@ -74,6 +74,14 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args, bool japanese
             cl.limitBytesPerSec = value ? ParseRate(*value) : std::nullopt;
             if (!cl.limitBytesPerSec)
                 refuse(Sid::BadOptionValueJa, Sid::BadOptionValueEn, {name, value.value_or("")});
+        } else if (name == "--after") {
+            const std::string value = ValueOf(arg, eq, args, i).value_or("");
+            if (value == "suspend")
+                cl.after = PowerAction::Suspend;
+            else if (value == "poweroff")
+                cl.after = PowerAction::PowerOff;
+            else
+                refuse(Sid::BadOptionValueJa, Sid::BadOptionValueEn, {name, value});
         } else {
             refuse(Sid::UnknownOptionJa, Sid::UnknownOptionEn, {arg});
         }

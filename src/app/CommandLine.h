@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/Desktop.h"
+
 struct CommandLine {
     std::vector<std::string> items;  // URL or list-file arguments, in order (locale's encoding)
     bool get = false;                // --get
@@ -16,6 +18,7 @@ struct CommandLine {
     bool help = false;               // --help
     bool version = false;            // --version
     std::optional<int64_t> limitBytesPerSec;  // --limit-rate; 0: no cap
+    std::optional<PowerAction> after;         // --after suspend|poweroff
     // Non-empty: the one line that refuses the command line (CP932, in the locale's language).
     std::string refusal;
 };

@@ -81,6 +81,7 @@ void ApplyCommandLine(QtHost& window, CPomvexDlg& logic, const CommandLine& cl,
                       const std::optional<std::string>& lines, const std::string& error) {
     window.Guarded([&] {
         if (cl.limitBytesPerSec) logic.SetRateCap(*cl.limitBytesPerSec);
+        if (cl.after) logic.SetAfterNight(cl.after);
         if (!lines) {
             window.MessageBox(error, MB_ICONEXCLAMATION);
         } else if (!cl.items.empty()) {

@@ -46,6 +46,7 @@ void Batch::Abort() {
     // No timer is stopped and the log file is not written: a pending watchdog or deadline still
     // fires later and adds its line.
     m_nCursor = 0;
+    m_nightEnd.reset();         // the user is there
     m_unattended.DropNotice();  // the user is there
     m_log.Append(Str(Sid::LogAborted));
     m_host.SetDlgItemText(IDC_LOG, m_log.Text());
@@ -59,6 +60,7 @@ Sid Batch::StateWord() const {
 
 void Batch::LoadJobTable() {
     if (!m_jobs.Load(m_host, m_host.GetDlgItemText(IDC_LIST))) return;
+    m_nightEnd.reset();  // a new batch: the last one's countdown is over
     m_nCursor = 1;
     m_bReady = 1;
     // An earlier batch still waiting for its notification is told before its tally goes.

@@ -10,9 +10,12 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <optional>
 #include <string>
 
 #include "batch/JobTable.h"
+#include "batch/NightEnd.h"
 #include "batch/Rounds.h"
 #include "batch/RunLog.h"
 #include "batch/Tally.h"
@@ -62,6 +65,9 @@ class Batch : private JobSink {
     // After every handler of the window: the sleep lock follows the state, and a notification
     // that waited for a transfer goes out once none is on the stack. Never throws.
     void AfterHandler();
+
+    // What follows a download batch that ended by itself (nullopt: nothing). Lasts until changed.
+    void SetAfterNight(std::optional<PowerAction> action) { m_afterNight = action; }
 
     // ---- What the window and its peers may know ----
     bool Running() const { return m_nCursor != 0; }
@@ -131,4 +137,6 @@ class Batch : private JobSink {
     Rounds m_rounds;
     RateMeter m_rate;
     Unattended m_unattended;
+    std::optional<PowerAction> m_afterNight;  // what follows a night's batch; nullopt: nothing
+    std::unique_ptr<NightEnd> m_nightEnd;     // the countdown to it, while one runs
 };

@@ -14,6 +14,7 @@ void Batch::OnTick() {
     m_host.SetDlgItemText(IDC_STATE, Str(StateWord()));
     m_host.InvalidateRect(false);
     m_host.UpdateWindow();
+    if (m_nightEnd && !m_nightEnd->Tick()) m_nightEnd.reset();
     if (m_nCursor > 0) Advance();
 }
 
@@ -33,6 +34,10 @@ void Batch::Advance() {
         SaveLog();
         m_host.SetDlgItemText(IDC_LOG, m_log.Text());
         m_host.InvalidateRect(true);
+        // Only a download batch that ended by itself; not a check, 中止 or the deadline.
+        if (m_bDownloadMode && m_afterNight)
+            m_nightEnd =
+                std::make_unique<NightEnd>(m_host, m_unattended.GetDesktop(), m_log, *m_afterNight);
         return;
     }
     // A password typed into the URL is not shown, as the log does not show it.

@@ -14,6 +14,7 @@ class Unattended {
     // The desktop the lock and the notification go to; NoDesktop() until set.
     // REQUIRES: desktop outlives this object.
     void SetDesktop(Desktop& desktop) { m_desktop = &desktop; }
+    Desktop& GetDesktop() const { return *m_desktop; }
 
     // Holds the sleep lock while the timed start is `armed` or work is `running` (a batch, or a
     // transfer that outlived it), and drops it otherwise. Never throws.

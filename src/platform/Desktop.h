@@ -5,7 +5,11 @@
 // services, or one that refuses them, changes nothing for the program.
 #pragma once
 
+#include <functional>
 #include <string>
+
+// What the machine does when a night's batch is done.
+enum class PowerAction { Suspend, PowerOff };
 
 class Desktop {
   public:
@@ -18,6 +22,11 @@ class Desktop {
     virtual void ReleaseSleepLock() = 0;
     // Shows one notification with a one-line `title` and a plain-text `body`.
     virtual void Notify(const std::string& title, const std::string& body) = 0;
+    // Asks the system to suspend or power off now, without asking the user. `done` runs once,
+    // later, from the event loop: true when the system took the request, else false with why
+    // (CP932, one line).
+    virtual void RequestPower(PowerAction action,
+                              std::function<void(bool taken, const std::string& why)> done) = 0;
 };
 
 // The desktop of a program that has none: every call does nothing. Lives for the process.

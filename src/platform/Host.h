@@ -25,7 +25,7 @@ class DialogView;
 // Logic side of a dialog built from a template (about box, serial dialog, progress window).
 // The host calls these; the view is valid only during the call unless the host says otherwise.
 class DialogHandler {
-public:
+  public:
     virtual ~DialogHandler() = default;
     // After the controls exist, before the dialog is shown.
     virtual void OnInitDialog(DialogView&) {}
@@ -38,7 +38,7 @@ public:
 
 // The controls of one open dialog window.
 class DialogView {
-public:
+  public:
     virtual ~DialogView() = default;
     virtual void SetItemText(int id, const std::string& text) = 0;
     // Throws CTextException when the control holds a character with no CP932 form.
@@ -56,7 +56,7 @@ public:
 
 // Receives the main window's events from the host. Implemented by CPomvexDlg.
 class HostEvents {
-public:
+  public:
     virtual ~HostEvents() = default;
     // The window's initialisation, once, after its controls exist and before it shows.
     virtual bool OnInitDialog() = 0;
@@ -77,7 +77,7 @@ public:
 
 // The main window and the platform services around it. One per main window.
 class Host {
-public:
+  public:
     virtual ~Host() = default;
 
     // --- main window controls (ids from resources/Resource.h) ---
@@ -129,4 +129,6 @@ public:
     virtual int64_t Now() = 0;
     // Ends the process at once with `status`.
     [[noreturn]] virtual void ExitProcess(int status) = 0;
+    // Checks menu item `command`, one of a group of which one is checked at a time.
+    virtual void CheckMenuItem(int command) = 0;
 };

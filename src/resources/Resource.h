@@ -7,6 +7,7 @@ inline constexpr int IDD_MAIN = 102;
 inline constexpr int IDD_PROGRESS = 104;
 inline constexpr int IDD_SERIAL = 135;
 inline constexpr int IDD_RATE_LIMIT = 140;
+inline constexpr int IDD_NIGHT_END = 141;
 inline constexpr int IDR_MAINFRAME = 128;
 inline constexpr int IDR_MAINMENU = 133;
 inline constexpr int IDM_ABOUTBOX = 16;
@@ -45,6 +46,9 @@ inline constexpr int IDC_SERIAL_TO = 1021;
 // The receive-speed cap dialog.
 inline constexpr int IDC_RATE_LIMIT = 1030;
 
+// The countdown before the machine sleeps.
+inline constexpr int IDC_NIGHT_END_TEXT = 1031;
+
 // Menu commands
 inline constexpr int ID_DOWNLOAD_START = 32773;
 inline constexpr int ID_DOWNLOAD_TIMER = 32774;
@@ -55,6 +59,9 @@ inline constexpr int ID_TOOL_CHECK_LIST = 32778;
 inline constexpr int ID_HELP_ABOUT = 32779;
 inline constexpr int ID_TOOL_SERIAL = 32780;
 inline constexpr int ID_TOOL_RATE_LIMIT = 32781;
+inline constexpr int ID_TOOL_AFTER_NOTHING = 32782;
+inline constexpr int ID_TOOL_AFTER_SUSPEND = 32783;
+inline constexpr int ID_TOOL_AFTER_POWEROFF = 32784;
 
 // Timers of the main window
 inline constexpr unsigned TIMER_TICK = 1;

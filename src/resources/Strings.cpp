@@ -157,6 +157,9 @@ constexpr Entry kTable[] = {
      "  --check             すぐにリストチェックを始めます (「リストチェック」と同じ)\n"
      "  --limit-rate N[k|m] ダウンロードの速度を N バイト/秒までにします (k: 1024 倍, m: 1048576 "
      "倍)\n"
+     "  --after suspend|poweroff\n"
+     "                      ダウンロードが終わったら 60 "
+     "秒後にサスペンドまたはシャットダウンします\n"
      "  --help              この説明を表示して終了します\n"
      "  --version           バージョンを表示して終了します\n"},
     {Sid::UsageEn,
@@ -167,6 +170,8 @@ constexpr Entry kTable[] = {
      "  --get               start downloading at once (as \"Get\" does)\n"
      "  --check             start a list check at once (as \"リストチェック\" does)\n"
      "  --limit-rate N[k|m] download at most N bytes a second (k: times 1024, m: times 1048576)\n"
+     "  --after suspend|poweroff\n"
+     "                      suspend or power off 60 seconds after a download batch has ended\n"
      "  --help              print this help and exit\n"
      "  --version           print the version and exit\n"},
     {Sid::VersionLine, "Pomvex 1.0.0\n"},
@@ -177,6 +182,15 @@ constexpr Entry kTable[] = {
      "pomvex: %1 の値 '%2' は使えません (pomvex --help を参照してください)\n"},
     {Sid::BadOptionValueEn, "pomvex: invalid value '%2' for %1 (see pomvex --help)\n"},
     {Sid::ItemNotFound, "%1 というファイルはありません。URL は http:// などから書いてください。"},
+    {Sid::AfterCountdownSuspend, "%1秒後にサスペンドします"},
+    {Sid::AfterCountdownPowerOff, "%1秒後にシャットダウンします"},
+    {Sid::LogAfterSuspend, "ダウンロードが終わったのでサスペンドします\r\n"},
+    {Sid::LogAfterPowerOff, "ダウンロードが終わったのでシャットダウンします\r\n"},
+    {Sid::LogAfterRefused, "%1できませんでした (%2)\r\n"},
+    {Sid::WordSuspend, "サスペンド"},
+    {Sid::WordPowerOff, "シャットダウン"},
+    {Sid::NoPowerService, "システムの電源管理 (logind) に接続できません"},
+    {Sid::NameAfterCountdown, "完了後の動作までの残り時間"},
     {Sid::NameRateLimit, "速度制限 (KB/秒)"},
     {Sid::RateLimitInvalid,
      "速度制限には 0 以上の整数 (KB/秒) を入力してください。空欄か 0 で制限なしになります。"},

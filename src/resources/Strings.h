@@ -19,9 +19,9 @@ enum class Sid : int {
     CommandFailure,
     OutOfMemory,
     TextNotCp932,
-    Untitled,  // "無題のﾌｧｲﾙ"
+    Untitled,        // "無題のﾌｧｲﾙ"
     AlreadyRunning,  // %1: the program folder, where another copy runs
-    ConfirmEnd,  // "%1です。終了しますか?" (%1: the state line's words)
+    ConfirmEnd,      // "%1です。終了しますか?" (%1: the state line's words)
     ButtonYes,
     ButtonNo,
     NoDisplay,  // the one line on standard error when no window can be shown (Japanese, English)
@@ -40,34 +40,35 @@ enum class Sid : int {
     LogAborted,
     TempCreateFailed,
     TempReadFailed,
-    FileCreateFailed,  // "ファイルを作成できませんでした" (box)
+    FileCreateFailed,     // "ファイルを作成できませんでした" (box)
     LogEndedFromOutside,  // a logout, a shutdown or a kill ended the batch
-    LogRoundStart,  // "%1   %2秒後に再試行 %3回目を開始します (URL %4件)\r\n" (%1: clock, %2: wait s)
+    LogRoundStart,  // "%1   %2秒後に再試行 %3回目を開始します (URL %4件)\r\n" (%1: clock, %2: wait
+                    // s)
 
     // Transfers
     SessionAgent = 500,
     LogWillDownload,  // "をDLします\r\n"
     LogRefused,
-    LogSaveTo,  // "保存先 "
+    LogSaveTo,         // "保存先 "
     LogDoneSeparator,  // "   "
-    LogDownloadDone,  // "DL終了しました\r\n"
-    LogCreateFailed,  // "ファイルを作成できませんでした\r\n"
+    LogDownloadDone,   // "DL終了しました\r\n"
+    LogCreateFailed,   // "ファイルを作成できませんでした\r\n"
     LogIoFailed,
     ProgressDownloading,
     ProgressSaving,  // " を保存中   "
-    ProgressBytes,  // "バイト"
+    ProgressBytes,   // "バイト"
     LogWillCheck,
     LogFileSize,  // "ファイルサイズ"
     LogBytesEol,  // "バイト\r\n"
     LogCheckDone,
-    LogReason,  // "理由 %1\r\n": the line after a job's failure line
+    LogReason,         // "理由 %1\r\n": the line after a job's failure line
     LogAnnouncedSize,  // "サーバーが示したサイズ%1バイト\r\n"
 
     // List editing
     ListFileName = 600,  // "Pomvex.txt"
-    FileFilterAll,  // "全ﾌｧｲﾙ (*.*)"
+    FileFilterAll,       // "全ﾌｧｲﾙ (*.*)"
     SerialEnterInteger,
-    SerialRange,  // "%1 から %2 までの整数を入力してください。"
+    SerialRange,       // "%1 から %2 までの整数を入力してください。"
     ListLineNotCp932,  // %1: the line number of a UTF-8 list, %2: that line
 
     // The internet library's errors as a box shows them: ours, then the library's own text
@@ -87,19 +88,19 @@ enum class Sid : int {
     NetCrawling,
     // Names at the operating-system boundary
     FolderNotShowable = 700,  // %1: the program folder, unshowable parts as <U+XXXX>/<0xXX>
-    ChosenNameNotShowable,  // %1: the name a file dialog returned
-    ProgramFolderNotOwn,  // %1: the program folder, which belongs to another user
-    ProgramFolderShared,  // %1: the program folder, which others than its owner may write to
+    ChosenNameNotShowable,    // %1: the name a file dialog returned
+    ProgramFolderNotOwn,      // %1: the program folder, which belongs to another user
+    ProgramFolderShared,      // %1: the program folder, which others than its owner may write to
     // Unattended runs: the sleep lock's reason and the end-of-batch notification
     SleepWhyScheduled = 800,
     SleepWhyDownloading,
     SleepWhyChecking,
-    NoticeDownload,  // "ダウンロード" (the %1 of the titles)
-    NoticeCheck,  // "リストチェック"
-    NoticeEnded,  // "%1が終わりました"
-    NoticeTimeOver,  // "タイムオーバーにより%1を終了しました"
+    NoticeDownload,       // "ダウンロード" (the %1 of the titles)
+    NoticeCheck,          // "リストチェック"
+    NoticeEnded,          // "%1が終わりました"
+    NoticeTimeOver,       // "タイムオーバーにより%1を終了しました"
     NoticeDownloadTally,  // "開始 %1件、DL終了 %2件、未完了 %3件"
-    NoticeCheckTally,  // "開始 %1件、チェック終了 %2件、未完了 %3件"
+    NoticeCheckTally,     // "開始 %1件、チェック終了 %2件、未完了 %3件"
     // Continued downloads
     LogResumeFrom = 900,  // "%1バイトから続きをDLします\r\n" (%1: the bytes already on disk)
     // A re-download the server answered "unchanged"
@@ -116,11 +117,11 @@ enum class Sid : int {
     NameSerialTo,
     NameSerialSuffix,
     NameProgressStatus,  // the progress window's status line while it is empty
-    NameRateBar,  // the rate bar, and the rate's number while it is empty
+    NameRateBar,         // the rate bar, and the rate's number while it is empty
     // The command line (printed in UTF-8 to a terminal, in the locale's language)
-    UsageJa = 1300,  // --help, Japanese
-    UsageEn,         // --help, English
-    VersionLine,     // --version
+    UsageJa = 1300,   // --help, Japanese
+    UsageEn,          // --help, English
+    VersionLine,      // --version
     UnknownOptionJa,  // %1: the argument
     UnknownOptionEn,
     BadOptionValueJa,  // %1: the option, %2: its value
@@ -129,6 +130,16 @@ enum class Sid : int {
     // The receive-speed cap
     NameRateLimit = 1350,  // the dialog's edit
     RateLimitInvalid,      // the box when the dialog's value is not a number of KB/s
+    // What follows a night's batch
+    AfterCountdownSuspend = 1400,  // %1: seconds left
+    AfterCountdownPowerOff,        // %1: seconds left
+    LogAfterSuspend,               // the log box's line once suspend was asked for
+    LogAfterPowerOff,
+    LogAfterRefused,  // %1: サスペンド or シャットダウン, %2: why
+    WordSuspend,
+    WordPowerOff,
+    NoPowerService,      // why, when no system bus or logind answers
+    NameAfterCountdown,  // the countdown's text, for a screen reader
 };
 
 // The CP932 bytes of string `id`. The reference stays valid for the life of the process.

@@ -87,6 +87,11 @@ constexpr ControlTemplate kRateLimit[] = {
     {2, Kind::PushButton, "ｷｬﾝｾﾙ", 43, 32, 34, 14, TabStop},
 };
 
+constexpr ControlTemplate kNightEnd[] = {
+    {IDC_NIGHT_END_TEXT, Kind::Static, "", 7, 10, 170, 10, LiveText, 0, Sid::NameAfterCountdown},
+    {2, Kind::PushButton, "ｷｬﾝｾﾙ", 67, 28, 50, 14, DefPush | TabStop},
+};
+
 constexpr DialogTemplate kTemplates[] = {
     {IDD_MAIN, "Pomvex", 359, 281, SysMenu | MinimizeBox | ModalFrame | HasMenu, kDialogFont, 9,
      kMain},
@@ -94,6 +99,7 @@ constexpr DialogTemplate kTemplates[] = {
     {IDD_PROGRESS, "Pomvex", 187, 73, SysMenu | ModalFrame, kDialogFont, 9, kProgress},
     {IDD_SERIAL, "連番編集", 358, 65, SysMenu | ModalFrame, kDialogFont, 9, kSerial},
     {IDD_RATE_LIMIT, "速度制限", 214, 53, SysMenu | ModalFrame, kDialogFont, 9, kRateLimit},
+    {IDD_NIGHT_END, "Pomvex", 184, 49, SysMenu | ModalFrame, kDialogFont, 9, kNightEnd},
 };
 
 // One menu item a line, the way the menu reads.
@@ -112,10 +118,17 @@ constexpr MenuTemplate kFileMenu[] = {
     {"終了", ID_FILE_EXIT, {}},
 };
 
+constexpr MenuTemplate kAfterMenu[] = {
+    {"何もしない", ID_TOOL_AFTER_NOTHING, {}, true},
+    {"サスペンド", ID_TOOL_AFTER_SUSPEND, {}, true},
+    {"シャットダウン", ID_TOOL_AFTER_POWEROFF, {}, true},
+};
+
 constexpr MenuTemplate kToolMenu[] = {
     {"リストをチェック", ID_TOOL_CHECK_LIST, {}},
     {"連番編集", ID_TOOL_SERIAL, {}},
     {"速度制限...", ID_TOOL_RATE_LIMIT, {}},
+    {"完了後の動作", 0, kAfterMenu},
 };
 
 constexpr MenuTemplate kHelpMenu[] = {

@@ -88,6 +88,7 @@ struct MenuTemplate {
     const char* text;                     // UTF-8; nullptr = separator
     int command;                          // 0 for a submenu or separator
     std::span<const MenuTemplate> items;  // submenu items
+    bool radio = false;  // one of the checkable items of its submenu, one checked at a time
 };
 
 // The top-level items of IDR_MAINMENU.

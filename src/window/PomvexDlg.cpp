@@ -121,6 +121,15 @@ void CPomvexDlg::OnCommand(int id, bool fromMenu) {
                 case ID_TOOL_RATE_LIMIT:
                     OnRateLimit();
                     break;
+                case ID_TOOL_AFTER_NOTHING:
+                    SetAfterNight(std::nullopt);
+                    break;
+                case ID_TOOL_AFTER_SUSPEND:
+                    SetAfterNight(PowerAction::Suspend);
+                    break;
+                case ID_TOOL_AFTER_POWEROFF:
+                    SetAfterNight(PowerAction::PowerOff);
+                    break;
                 case ID_HELP_ABOUT:
                     OnAbout();
                     break;
@@ -263,4 +272,11 @@ void CPomvexDlg::OnRateLimit() {
     dlg.m_nKBps = static_cast<int32_t>(std::min<int64_t>(kb, INT32_MAX));
     if (m_host.DoModal(IDD_RATE_LIMIT, dlg) != IDOK) return;
     SetRateCap(int64_t{dlg.m_nKBps} * 1024);
+}
+
+void CPomvexDlg::SetAfterNight(std::optional<PowerAction> action) {
+    m_batch.SetAfterNight(action);
+    m_host.CheckMenuItem(!action                           ? ID_TOOL_AFTER_NOTHING
+                         : *action == PowerAction::Suspend ? ID_TOOL_AFTER_SUSPEND
+                                                           : ID_TOOL_AFTER_POWEROFF);
 }

@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "batch/Batch.h"
@@ -55,6 +56,8 @@ class CPomvexDlg : public HostEvents {
     void TakeList(const std::string& lines, bool replace, bool get, bool check);
     // The downloads' receive-speed cap from the next one on, bytes per second; 0: none.
     void SetRateCap(int64_t bytesPerSec);
+    // What follows a download batch that ended by itself (nullopt: nothing), and its menu check.
+    void SetAfterNight(std::optional<PowerAction> action);
 
     // A logout, a shutdown or a kill is ending the program (see Batch::EndFromOutside).
     bool OnEndedFromOutside() { return m_batch.EndFromOutside(); }

@@ -47,6 +47,9 @@ TEST(CommandLine, EachRowAsksForWhatItSays) {
         EXPECT_EQ(cl.limitBytesPerSec.value_or(-1), r.rate) << r.name;
         EXPECT_EQ(!cl.refusal.empty(), r.refused) << r.name << ": " << Readable(cl.refusal);
     }
+    EXPECT_EQ(ParseCommandLine({"--after", "suspend"}, false).after, PowerAction::Suspend);
+    EXPECT_EQ(ParseCommandLine({"--after=poweroff"}, false).after, PowerAction::PowerOff);
+    EXPECT_FALSE(ParseCommandLine({"--after", "hibernate"}, true).refusal.empty());
 }
 
 TEST(CommandLine, ItemsMakeTheListAsTheListBoxTakesIt) {

@@ -2,4 +2,6 @@
 
 #include "resources/Strings.h"
 
-TEST(StringTable, ConvertsToCp932) { EXPECT_EQ(Str(Sid::LogAborted).size(), 14u); }
+TEST(StringTable, ConvertsToCp932) {
+    EXPECT_EQ(Str(Sid::LogAborted).size(), 14u);
+}

@@ -52,6 +52,7 @@ class Unattended : public batch_test::BatchTest {
     using BatchTest::runner;
     using BatchTest::RunToEnd;
     using BatchTest::SetList;
+    using BatchTest::Shown;
     FakeDesktop desktop;
 };
 
@@ -158,6 +159,70 @@ const Row kRows[] = {
      },
      {kHoldDownload, kRelease,
       "notify タイムオーバーによりダウンロードを終了しました / 開始 1件、DL終了 1件、未完了 0件"}},
+    // What follows the night: 60 ticks after a download batch ended by itself, and only then.
+    {"SuspendSixtySecondsAfterTheNight",
+     [](Unattended& t) {
+         t.dlg->OnCommand(ID_TOOL_AFTER_SUSPEND, true);
+         t.Get("A\r\n");
+         ASSERT_TRUE(t.RunToEnd());
+         t.host.Advance(59000);
+         ASSERT_EQ(t.desktop.calls.size(), 3u) << "asked before the 60 seconds were over";
+         t.host.Advance(2000);
+         EXPECT_TRUE(t.Shown(IDC_LOG).ends_with(Sj("終わったのでサスペンドします\r\n")));
+     },
+     {kHoldDownload, kRelease,
+      "notify ダウンロードが終わりました / 開始 1件、DL終了 1件、未完了 0件", "suspend"}},
+    {"PowerOffRefusedIsToldInTheLogBox",
+     [](Unattended& t) {
+         t.desktop.powerTaken = false;
+         t.dlg->OnCommand(ID_TOOL_AFTER_POWEROFF, true);
+         t.Get("A\r\n");
+         ASSERT_TRUE(t.RunToEnd());
+         t.host.Advance(61000);
+         EXPECT_TRUE(
+             t.Shown(IDC_LOG).ends_with(Sj("シャットダウンできませんでした (refused)\r\n")));
+     },
+     {kHoldDownload, kRelease,
+      "notify ダウンロードが終わりました / 開始 1件、DL終了 1件、未完了 0件", "poweroff"}},
+    {"CancelledCountdownAsksNothing",
+     [](Unattended& t) {
+         t.dlg->OnCommand(ID_TOOL_AFTER_SUSPEND, true);
+         t.Get("A\r\n");
+         ASSERT_TRUE(t.RunToEnd());
+         ASSERT_EQ(t.host.modeless.size(), 1u);
+         t.host.modeless.back()->PressCancel();
+         t.host.Advance(70000);
+         EXPECT_TRUE(t.host.modeless.empty()) << "the countdown stayed";
+     },
+     {kHoldDownload, kRelease,
+      "notify ダウンロードが終わりました / 開始 1件、DL終了 1件、未完了 0件"}},
+    {"NothingAfterACheck_NorAfterNothingIsChosenAgain",
+     [](Unattended& t) {
+         t.dlg->OnCommand(ID_TOOL_AFTER_POWEROFF, true);
+         t.CheckList("A\r\n");
+         ASSERT_TRUE(t.RunToEnd());
+         t.dlg->OnCommand(ID_TOOL_AFTER_NOTHING, true);
+         t.Get("A\r\n");
+         ASSERT_TRUE(t.RunToEnd());
+         t.host.Advance(70000);
+     },
+     {kHoldCheck, kRelease,
+      "notify リストチェックが終わりました / 開始 1件、チェック終了 1件、未完了 0件", kHoldDownload,
+      kRelease, "notify ダウンロードが終わりました / 開始 1件、DL終了 1件、未完了 0件"}},
+    {"NothingAfterAbortOrTheDeadline",
+     [](Unattended& t) {
+         t.dlg->OnCommand(ID_TOOL_AFTER_SUSPEND, true);
+         t.Get("A\r\nB\r\n");
+         t.Tick();
+         t.dlg->OnCommand(IDC_ABORT, false);
+         t.host.Advance(70000);
+         t.runner.behaviours["B"] = {Behaviour::ErrorBeforeOpen};  // waits for the watchdog
+         t.Get("A\r\nB\r\nC\r\n");
+         t.host.SetTimer(TIMER_DEADLINE, 3000);
+         t.host.Advance(70000);
+     },
+     {kHoldDownload, kRelease, kHoldDownload, kRelease,
+      "notify タイムオーバーによりダウンロードを終了しました / 開始 2件、DL終了 1件、未完了 1件"}},
 };
 
 class UnattendedRow : public Unattended, public ::testing::WithParamInterface<Row> {};

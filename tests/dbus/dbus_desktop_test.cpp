@@ -213,6 +213,20 @@ TEST(OnTheBus, LockHeldThroughTheBatchClosedAfterIt_OneNotificationWithTheTally)
     ASSERT_TRUE(late.contains("inhibit"));
     EXPECT_EQ(buses.Next(10000)["closed"], late["lock"]) << "the late lock leaked";
 
+    // The night's end: logind is asked once, not interactively, and the answer is told.
+    for (PowerAction action : {PowerAction::Suspend, PowerAction::PowerOff}) {
+        int answers = 0;
+        desktop.RequestPower(action, [&](bool taken, const std::string& why) {
+            answers += taken ? 1 : 100;
+            EXPECT_EQ(why, "");
+        });
+        const QJsonObject power = buses.Next(10000);
+        EXPECT_EQ(Text(power["power"]), action == PowerAction::Suspend ? "Suspend" : "PowerOff");
+        EXPECT_EQ(power["interactive"], false);
+        EXPECT_TRUE(ProcessEventsUntil([&] { return answers != 0; }, 10000));
+        EXPECT_EQ(answers, 1);
+    }
+
     const QJsonObject extra = buses.Next(1000);
     EXPECT_TRUE(extra.isEmpty()) << "more than one lock or notification: "
                                  << QJsonDocument(extra).toJson().toStdString();
@@ -235,6 +249,9 @@ TEST(WithoutABus, TheBatchRunsAsWithNoDesktop) {
     EXPECT_EQ(now.saved, before.saved);
     EXPECT_EQ(now.boxes, before.boxes);
     EXPECT_EQ(now.endMs, before.endMs);
+    std::string why;
+    desktop.RequestPower(PowerAction::Suspend, [&](bool, const std::string& w) { why = w; });
+    EXPECT_TRUE(ProcessEventsUntil([&] { return !why.empty(); }, 10000)) << "no answer";
 }
 
 }  // namespace

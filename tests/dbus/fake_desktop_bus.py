@@ -90,6 +90,15 @@ class Logind(dbus.service.Object):
         return reply
 
 
+    @dbus.service.method("org.freedesktop.login1.Manager", in_signature="b")
+    def Suspend(self, interactive):
+        emit({"power": "Suspend", "interactive": bool(interactive)})
+
+    @dbus.service.method("org.freedesktop.login1.Manager", in_signature="b")
+    def PowerOff(self, interactive):
+        emit({"power": "PowerOff", "interactive": bool(interactive)})
+
+
 class Notifications(dbus.service.Object):
     def __init__(self, conn):
         super().__init__(conn, "/org/freedesktop/Notifications")

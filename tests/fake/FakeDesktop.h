@@ -24,6 +24,14 @@ class FakeDesktop : public Desktop {
         calls.push_back("notify " + title + " / " + body);
     }
 
+    void RequestPower(PowerAction action,
+                      std::function<void(bool, const std::string&)> done) override {
+        calls.push_back(action == PowerAction::Suspend ? "suspend" : "poweroff");
+        done(powerTaken, powerTaken ? std::string() : "refused");
+    }
+
     bool held = false;
-    std::vector<std::string> calls;  // "hold <why>", "release", "notify <title> / <body>" (CP932)
+    bool powerTaken = true;  // how the system answers RequestPower
+    // "hold <why>", "release", "notify <title> / <body>" (CP932), "suspend", "poweroff"
+    std::vector<std::string> calls;
 };

@@ -126,6 +126,9 @@ class FakeHost : public Host {
     std::unique_ptr<DialogView> CreateModeless(int templateId, DialogHandler& handler) override;
     int64_t Now() override;
     [[noreturn]] void ExitProcess(int status) override;
+    void CheckMenuItem(int command) override {
+        calls.push_back("CheckMenu(" + std::to_string(command) + ")");
+    }
 
   private:
     struct Timer {

@@ -10,6 +10,7 @@
 #include <QVariantMap>
 
 #include "resources/Cp932.h"
+#include "resources/Strings.h"
 
 namespace {
 
@@ -105,4 +106,27 @@ void DBusDesktop::Notify(const std::string& title, const std::string& body) {
          << FromCp932(body) << QStringList() << hints << -1;
     // Sent without waiting for the reply (the notification's id, which nothing needs).
     bus.send(call);
+}
+
+void DBusDesktop::RequestPower(PowerAction action,
+                               std::function<void(bool, const std::string&)> done) {
+    QDBusConnection bus = QDBusConnection::systemBus();
+    if (!bus.isConnected()) {
+        done(false, Str(Sid::NoPowerService));
+        return;
+    }
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        "org.freedesktop.login1", "/org/freedesktop/login1", "org.freedesktop.login1.Manager",
+        action == PowerAction::Suspend ? "Suspend" : "PowerOff");
+    call << false;  // not interactive: nobody is there to answer a password prompt
+    auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, kInhibitTimeoutMs), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this,
+            [done = std::move(done)](QDBusPendingCallWatcher* w) {
+                w->deleteLater();
+                const QDBusPendingReply<> reply = *w;
+                if (!reply.isError()) return done(true, {});
+                // The service's words, shown as a server's are: one line, no controls.
+                const QString words = reply.error().name() + ": " + reply.error().message();
+                done(false, text::ShownServerText(words.toStdString()));
+            });
 }

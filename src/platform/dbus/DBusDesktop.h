@@ -30,6 +30,9 @@ class DBusDesktop : public QObject, public Desktop {
     void HoldSleepLock(const std::string& why) override;
     void ReleaseSleepLock() override;
     void Notify(const std::string& title, const std::string& body) override;
+    // logind's Suspend or PowerOff, not interactive.
+    void RequestPower(PowerAction action,
+                      std::function<void(bool taken, const std::string& why)> done) override;
 
   private:
     void OnInhibitReply(QDBusPendingCallWatcher* call);

@@ -1,6 +1,7 @@
 #include "platform/qt/MenuBar.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QMenu>
 #include <QMenuBar>
 #include <QProxyStyle>
@@ -30,6 +31,7 @@ void FillMenuBar(QMenuBar& bar, QWidget& window, std::function<void(int command)
                  std::function<bool()> takesInput) {
     std::function<void(QMenu*, std::span<const MenuTemplate>)> fill =
         [&](QMenu* menu, std::span<const MenuTemplate> items) {
+            QActionGroup* group = nullptr;  // the submenu's radio items; the first is checked
             for (const MenuTemplate& m : items) {
                 if (!m.text) {
                     menu->addSeparator();
@@ -38,6 +40,13 @@ void FillMenuBar(QMenuBar& bar, QWidget& window, std::function<void(int command)
                 } else {
                     const int command = m.command;
                     QAction* a = menu->addAction(QString::fromUtf8(m.text));
+                    a->setData(command);
+                    if (m.radio) {
+                        a->setCheckable(true);
+                        a->setChecked(!group);
+                        if (!group) group = new QActionGroup(menu);
+                        group->addAction(a);
+                    }
                     QObject::connect(a, &QAction::triggered, &window,
                                      [onCommand, command] { onCommand(command); });
                 }

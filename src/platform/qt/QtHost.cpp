@@ -1,5 +1,6 @@
 #include "platform/qt/QtHost.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -314,4 +315,9 @@ int64_t QtHost::Now() {
 
 void QtHost::ExitProcess(int status) {
     std::exit(status);
+}
+
+void QtHost::CheckMenuItem(int command) {
+    for (QAction* a : m_menuBar->findChildren<QAction*>())
+        if (a->isCheckable() && a->data().toInt() == command) a->setChecked(true);
 }

@@ -73,6 +73,7 @@ class QtHost : public QDialog, public Host {
     std::unique_ptr<DialogView> CreateModeless(int templateId, DialogHandler& handler) override;
     int64_t Now() override;
     [[noreturn]] void ExitProcess(int status) override;
+    void CheckMenuItem(int command) override;
 
     // ---- for the template dialogs of this host ----
     // Runs a modal Qt dialog the way every modal loop of the program runs: timers go on, the
