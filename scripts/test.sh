@@ -31,7 +31,11 @@ esac
 [ $# -le 1 ] || { usage >&2; exit 2; }
 
 START=$SECONDS
-bash scripts/setup.sh || exit 1
+if ! bash scripts/setup.sh; then
+    echo "test.sh: scripts/setup.sh failed, nothing was built"
+    echo "0 passed, 1 failed, 0 skipped"
+    exit 1
+fi
 
 took() {  # seconds -> "4 min 05 s"
     if [ "$1" -ge 60 ]; then printf '%d min %02d s' $(($1 / 60)) $(($1 % 60)); else printf '%d s' "$1"; fi
