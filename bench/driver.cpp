@@ -1,5 +1,5 @@
 // Runs one real download through the program's own code path: the Qt host (offscreen by
-// default), CPomvexDlg, LoadJobTable, then the tick that starts and runs job 1 with its
+// default), CPomvexDlg, the Get command, then the tick that starts and runs job 1 with its
 // progress window. Prints one line of figures for the benchmark and the memory guard.
 //
 // Usage: pomvex_bench_driver URL SAVE_DIR [--cancel-after-ms N]
@@ -37,7 +37,7 @@
 #include "platform/qt/QtHost.h"
 #include "resources/Resource.h"
 #include "resources/Strings.h"
-#include "ui/PomvexDlg.h"
+#include "window/PomvexDlg.h"
 
 namespace {
 
@@ -137,8 +137,7 @@ int main(int argc, char** argv) {
 
     host.SetDlgItemText(IDC_LIST, url);
     host.SetDlgItemText(IDC_SAVE_DIR, saveDir);
-    dlg.m_bDownloadMode = 1;
-    dlg.LoadJobTable();
+    dlg.OnCommand(IDC_GET, false);  // loads the job table, as the Get button does
 
     ShowWatch shown(&host, watch.clock);
     app.installEventFilter(&shown);
@@ -160,7 +159,7 @@ int main(int argc, char** argv) {
         ru.ru_utime.tv_sec + ru.ru_stime.tv_sec + (ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
 
     const std::string& ending = Str(cancelAfterMs >= 0 ? Sid::LogAborted : Sid::LogDownloadDone);
-    bool ok = dlg.m_strLog.find(ending) != std::string::npos && dlg.m_bReady == 1;
+    bool ok = dlg.batch().Log().find(ending) != std::string::npos && dlg.batch().Ready();
     std::string name = url.substr(url.find_last_of('/') + 1);
     std::string target = saveDir + (saveDir.empty() || saveDir.back() == '/' ? "" : "/") + name;
     struct stat st {};
@@ -177,7 +176,7 @@ int main(int argc, char** argv) {
                     static_cast<long long>(watch.cancelAt < 0 ? -1 : returnedAt - watch.cancelAt));
     std::printf("\n");
     if (!ok)
-        std::fprintf(stderr, "cursor=%d ready=%d log:\n%s\n", dlg.m_nCursor, dlg.m_bReady,
-                     dlg.m_strLog.c_str());
+        std::fprintf(stderr, "cursor=%d ready=%d log:\n%s\n", dlg.batch().Cursor(),
+                     int(dlg.batch().Ready()), dlg.batch().Log().c_str());
     return ok ? 0 : 1;
 }

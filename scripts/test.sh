@@ -136,7 +136,7 @@ stage() {
 #    (warnings and all, by start.sh say) never passes for a -Werror build.
 #
 #    Most tests wait (servers, time-outs, an X server) rather than compute, so one more runs at a
-#    time than there are cores (not more: the 3 GiB copy to /dev/null has a 20 s wall limit and
+#    time than there are cores (not more: the fault matrix's 3 GiB copy has a 20 s wall limit and
 #    needs a core). The end-to-end test mostly waits for a whole minute to come: on a first run,
 #    before CTest has timed the tests, it is started first rather than last.
 costs=build-test/Testing/Temporary/CTestCostData.txt

@@ -45,10 +45,4 @@ uint32_t DeadlinePeriodMs(std::string_view durationText) {
     return static_cast<uint32_t>(hours * kMsPerHour);
 }
 
-int32_t RateOfSample(int64_t bytesSinceSample) {
-    int64_t rate = bytesSinceSample / 3;
-    return static_cast<int32_t>(std::clamp<int64_t>(rate, std::numeric_limits<int32_t>::min(),
-                                                    std::numeric_limits<int32_t>::max()));
-}
-
 }  // namespace batch

@@ -1,6 +1,6 @@
 // Small pure rules of the batch runner, kept apart from the sequencer so they can be checked
 // row by row: the clock text, the leading-integer reading of the schedule combos, the deadline
-// period and the rate sample.
+// period.
 #pragma once
 
 #include <cstdint>
@@ -29,8 +29,5 @@ int64_t LeadingInteger(std::string_view text);
 // Deadline period for the duration text: its leading integer in hours, as milliseconds.
 // 0 hours or less (or no digits) gives 0 ms; a period above kMaxTimerMs is clamped to it.
 uint32_t DeadlinePeriodMs(std::string_view durationText);
-
-// Bytes per second over a 3-second sample, truncated toward zero and clamped to int32_t.
-int32_t RateOfSample(int64_t bytesSinceSample);
 
 }  // namespace batch

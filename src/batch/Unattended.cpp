@@ -1,20 +1,10 @@
-// What an unattended batch needs from the desktop: the machine stays awake while a timed start
-// waits or a batch runs, and the user learns the batch's tally when it ends by itself. The logic
-// decides when; the Desktop only holds, drops and shows. The tally is counted from the outcomes
-// the jobs leave (batch/RunJob.cpp), so it adds nothing to the log, the log file or any control.
-#include <string>
+#include "batch/Unattended.h"
 
-#include "batch/BatchRules.h"
-#include "resources/Resource.h"
 #include "resources/Strings.h"
-#include "ui/PomvexDlg.h"
 
-void CPomvexDlg::SyncSleepLock() {
+void Unattended::SyncSleepLock(bool running, bool armed, bool downloading) {
     try {
-        // A transfer that outlives its batch (the deadline or 中止 does not interrupt it) is still
-        // a download that a sleeping machine would break.
-        const bool running = m_nCursor != 0 || m_nTransfers > 0;
-        const bool needed = running || m_bArmed;
+        const bool needed = running || armed;
         // A lock held stays held while anything still needs it, even when its why no longer
         // fits (the schedule starting its batch, a batch by hand while armed): changing the
         // why would mean dropping the lock first, and at that moment nothing would keep a
@@ -25,9 +15,9 @@ void CPomvexDlg::SyncSleepLock() {
             m_strSleepWhy.clear();
             return;
         }
-        std::string why = Str(!running          ? Sid::SleepWhyScheduled
-                              : m_bDownloadMode ? Sid::SleepWhyDownloading
-                                                : Sid::SleepWhyChecking);
+        std::string why = Str(!running      ? Sid::SleepWhyScheduled
+                              : downloading ? Sid::SleepWhyDownloading
+                                            : Sid::SleepWhyChecking);
         m_desktop->HoldSleepLock(why);
         m_strSleepWhy = std::move(why);
     } catch (...) {
@@ -35,18 +25,15 @@ void CPomvexDlg::SyncSleepLock() {
     }
 }
 
-void CPomvexDlg::ReportBatchEnd(bool timeOver) {
-    // Before the log file is written: a box about it must not keep the machine awake, nor hold
-    // back the notification.
-    SyncSleepLock();
+void Unattended::BatchEnded(bool timeOver, bool download, int32_t transfers, const Tally& tally) {
     m_bNoticePending = 1;
     m_bNoticeTimeOver = timeOver ? 1 : 0;
-    m_bNoticeDownload = m_bDownloadMode;
+    m_bNoticeDownload = download ? 1 : 0;
     // Otherwise the handler around the transfer sends it once the transfer has returned.
-    if (m_nTransfers == 0) SendBatchNotice();
+    if (transfers == 0) SendNotice(tally);
 }
 
-void CPomvexDlg::SendBatchNotice() {
+void Unattended::SendNotice(const Tally& tally) {
     if (!m_bNoticePending) return;
     m_bNoticePending = 0;
     try {
@@ -55,8 +42,8 @@ void CPomvexDlg::SendBatchNotice() {
             FormatStr(m_bNoticeTimeOver ? Sid::NoticeTimeOver : Sid::NoticeEnded, {what});
         const std::string body =
             FormatStr(m_bNoticeDownload ? Sid::NoticeDownloadTally : Sid::NoticeCheckTally,
-                      {std::to_string(m_nJobsStarted), std::to_string(m_nJobsDone),
-                       std::to_string(m_nJobsStarted - m_nJobsDone)});
+                      {std::to_string(tally.Started()), std::to_string(tally.Done()),
+                       std::to_string(tally.Started() - tally.Done())});
         m_desktop->Notify(title, body);
     } catch (...) {
         // Only memory can run out here; the batch's end (log file, log box) must still happen.

@@ -1,8 +1,10 @@
-// Moving the URL list between the list box and a plain text file: CP932 as the program has always
-// written it, or UTF-8 as Linux editors write it.
+// Moving the URL list between the list box and a plain text file: CP932, the program's own
+// encoding, or UTF-8 as Linux editors write it.
 #include <string>
 #include <string_view>
 
+#include "lists/ListEditor.h"
+#include "lists/ListText.h"
 #include "platform/Exceptions.h"
 #include "platform/File.h"
 #include "platform/Lines.h"
@@ -12,27 +14,8 @@
 #include "resources/Resource.h"
 #include "resources/Strings.h"
 #include "resources/Text.h"
-#include "ui/PomvexDlg.h"
 
 namespace {
-
-constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
-// A message shows at most this much of a line: lines have no length limit.
-constexpr size_t kShownLineBytes = 200;
-
-// Every byte of a file open for reading, through the list files' 4096-byte buffer.
-std::string ReadAll(CFile& file) {
-    std::string bytes;
-    char buf[4096];
-    while (size_t n = file.Read(buf, sizeof buf)) bytes.append(buf, n);
-    return bytes;
-}
-
-// A line of a UTF-8 list as a message shows it: the characters CP932 lacks written <U+XXXX>.
-std::string ShownLine(std::string_view utf8) {
-    if (utf8.size() <= kShownLineBytes) return ospath::Displayable(utf8);
-    return ospath::Displayable(utf8.substr(0, text::Utf8CutAt(utf8, kShownLineBytes))) + "...";
-}
 
 // The dialogs start at the list file in the program folder. A folder whose name has no CP932
 // form cannot be handed over as text: the user is told, and the dialog starts where it likes.
@@ -47,7 +30,7 @@ std::string DialogStart(Host& host) {
 
 }  // namespace
 
-void CPomvexDlg::OnOpenList() {
+void ListEditor::Open() {
     std::string path;
     if (!m_host.FileDialog(true, DialogStart(m_host), path)) return;
 
@@ -62,38 +45,20 @@ void CPomvexDlg::OnOpenList() {
     // Built aside and committed only at the end: a read error in the middle propagates to the
     // error wrapper, and a line with no CP932 form stops the load; either leaves m_strList and
     // the list box exactly as they were.
-    const std::string bytes = ReadAll(file);
+    const std::string bytes = ReadAllBytes(file);
     file.Close();
 
-    // Valid UTF-8 with something outside ASCII is what Linux editors write; CP932 text is
-    // hardly ever that. Anything else is taken byte for byte, as the lists always were. Line
-    // ends are ASCII in both, so the line rule splits both alike; a UTF-8 list is converted
-    // line by line, so that a character CP932 lacks can be named by its line.
-    std::string_view data = bytes;
-    const bool utf8 = text::IsUtf8WithNonAscii(data);
-    if (utf8 && data.starts_with(kByteOrderMark)) data.remove_prefix(kByteOrderMark.size());
-    std::string list;
-    size_t number = 0;
-    for (const std::string& line : SplitLines(data)) {
-        ++number;
-        if (!utf8) {
-            list += line;
-        } else if (auto cp932 = text::Utf8ToCp932(line)) {
-            list += *cp932;
-        } else {
-            m_host.MessageBox(
-                FormatStr(Sid::ListLineNotCp932, {std::to_string(number), ShownLine(line)}),
-                MB_ICONEXCLAMATION);
-            return;
-        }
-        list += "\r\n";
+    std::string error;
+    std::optional<std::string> list = ListFromBytes(bytes, &error);
+    if (!list) {
+        m_host.MessageBox(error, MB_ICONEXCLAMATION);
+        return;
     }
-
-    m_strList = std::move(list);
+    m_strList = std::move(*list);
     m_host.SetDlgItemText(IDC_LIST, m_strList);
 }
 
-void CPomvexDlg::OnSaveList() {
+void ListEditor::Save() {
     // A character with no CP932 form must never reach the file as a substitute. Stop before the
     // dialog, so no file is created; m_strList keeps its previous value, since there is no
     // faithful byte form of the list box text to give it.

@@ -47,8 +47,13 @@ bool CFile::OpenAs(const std::string& system, const std::string& path, unsigned 
                    CFileException* error) {
     int oflags = (flags & modeWrite) ? O_WRONLY : O_RDONLY;
     if (flags & modeCreate) oflags |= O_CREAT;
-    oflags |= O_CLOEXEC;
-    int fd = ::open(system.c_str(), oflags, 0666);
+    if ((flags & modeCreate) && (flags & modeCreateNew)) oflags |= O_EXCL;
+    if (flags & modeNoFollow) oflags |= O_NOFOLLOW;
+    // A FIFO would block the open until another process opens its other end, and the window's
+    // thread with it (no watchdog can fire then); without blocking it opens, or fails, at once,
+    // and is refused below.
+    oflags |= O_CLOEXEC | O_NONBLOCK;
+    int fd = ::open(system.c_str(), oflags, (flags & modePrivate) ? 0600 : 0666);
     if (fd < 0) {
         int err = errno;
         if (error) {
@@ -57,15 +62,32 @@ bool CFile::OpenAs(const std::string& system, const std::string& path, unsigned 
             // from a missing file, as the Windows file calls do.
             if (err == ENOENT && !ParentFolderExists(system))
                 error->m_cause = CFileException::badPath;
+            // A FIFO that nobody reads refuses a writer that will not wait: refused as below.
+            struct stat fifo {};
+            if (err == ENXIO && ::stat(system.c_str(), &fifo) == 0 && S_ISFIFO(fifo.st_mode))
+                error->m_cause = CFileException::accessDenied;
         }
         return false;
     }
     struct stat st {};
-    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+        const int err = S_ISDIR(st.st_mode) ? EISDIR : errno;
         ::close(fd);
-        if (error) *error = CFileException::FromErrno(EISDIR, path);
+        if (error) *error = CFileException::FromErrno(err, path);
         return false;
     }
+    // A file to read must end (a device may not), and a stream is no file at all; a device
+    // stays writable where a regular file is not required (the program's own files on
+    // /dev/full, say, fail as a full disk).
+    const bool regular = S_ISREG(st.st_mode);
+    const bool stream = S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode);
+    if (!regular && (stream || !(flags & modeWrite) || (flags & modeRegularOnly))) {
+        ::close(fd);
+        if (error) *error = CFileException(CFileException::accessDenied, path);
+        return false;
+    }
+    // Blocking from here on, as every caller expects of its reads and writes.
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     if (flags & shareExclusive) {
         if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
             int err = errno;

@@ -18,9 +18,13 @@ class CFile {
     enum OpenFlags : unsigned {
         modeRead = 0x0000,
         modeWrite = 0x0001,
-        modeCreate = 0x1000,      // create, or truncate an existing file
-        modeNoTruncate = 0x2000,  // with modeCreate: an existing file keeps its bytes
-        shareExclusive = 0x0010,  // advisory flock(LOCK_EX|LOCK_NB); a held lock fails the open
+        modeCreate = 0x1000,        // create, or truncate an existing file
+        modeNoTruncate = 0x2000,    // with modeCreate: an existing file keeps its bytes
+        shareExclusive = 0x0010,    // advisory flock(LOCK_EX|LOCK_NB); a held lock fails the open
+        modeNoFollow = 0x4000,      // a symbolic link at the name fails the open (ELOOP)
+        modeCreateNew = 0x8000,     // with modeCreate: a name that exists already fails the open
+        modeRegularOnly = 0x10000,  // anything but a regular file fails the open
+        modePrivate = 0x20000,      // a file the open creates is readable by its owner only
     };
 
     CFile() = default;
@@ -29,8 +33,11 @@ class CFile {
     CFile& operator=(const CFile&) = delete;
 
     // Opens `path` (CP932 text; the system gets its UTF-8 form through ospath, a leading "~"
-    // the home folder). A text that is not CP932 fails as a bad path. Returns false and fills
-    // *error (if given) on failure; never throws. REQUIRES: not open.
+    // the home folder). A text that is not CP932 fails as a bad path. No open waits: a FIFO or
+    // a device is opened without blocking and refused at once (accessDenied) when it is no file
+    // to read or write: every open for reading, and with modeRegularOnly every open, takes a
+    // regular file only; a FIFO or a socket is never opened. Returns false and fills *error (if
+    // given) on failure; never throws. REQUIRES: not open.
     bool Open(const std::string& path, unsigned flags, CFileException* error = nullptr);
 
     // Like Open, for a name exactly as the system spells it (the program's own files, a file:

@@ -3,6 +3,7 @@
 #include "platform/FileSystem.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -22,10 +23,28 @@ PathStatus StatusOfPath(const std::string& path) {
         status.kind = PathKind::regular;
         status.size = static_cast<unsigned long long>(st.st_size);
         status.mtimeNs = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    } else if (S_ISLNK(st.st_mode)) {
+        status.kind = PathKind::link;
     } else {
         status.kind = PathKind::other;
     }
     return status;
+}
+
+size_t NameMaxOfFolder(const std::string& folder) {
+    constexpr size_t kUnknown = 255;
+    auto system = ospath::TryToSystemExpandingHome(folder);
+    if (!system) return kUnknown;
+    std::string level = system->empty() ? "." : *system;
+    for (;;) {
+        errno = 0;
+        const long max = ::pathconf(level.c_str(), _PC_NAME_MAX);
+        if (max > 0) return static_cast<size_t>(max);
+        if (errno != ENOENT || level == "." || level == "/") return kUnknown;
+        // The folder above: "a/b/" -> "a", "/a" -> "/", "a" -> ".".
+        const size_t slash = level.find_last_of('/', level.find_last_not_of('/'));
+        level = slash == std::string::npos ? "." : level.substr(0, slash == 0 ? 1 : slash);
+    }
 }
 
 bool MakeDirectory(const std::string& path) {

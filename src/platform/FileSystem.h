@@ -4,11 +4,13 @@
 // takes a name exactly as the system spells it. None of these opens a file.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
-// What a path names, without following a final symbolic link (a link is `other`).
-enum class PathKind { missing, regular, other };
+// What a path names, without following a final symbolic link: `link` is a symbolic link, dangling
+// or not; `other` a folder, a device, a FIFO, a socket.
+enum class PathKind { missing, regular, link, other };
 struct PathStatus {
     PathKind kind = PathKind::missing;
     unsigned long long size = 0;  // bytes, for a regular file
@@ -17,6 +19,12 @@ struct PathStatus {
 // The status of `path` (CP932 text). A text that is not CP932, or a path that cannot be looked
 // at, is `other`: nothing may be decided about it. Never throws.
 PathStatus StatusOfPath(const std::string& path);
+
+// The longest name a file in `folder` (CP932 text, "~" as in CFile::Open; empty: the current
+// folder) may have, in bytes as the file system counts them (UTF-8): pathconf(_PC_NAME_MAX) of
+// the folder, or of the nearest folder above it that exists (a save folder is made on the first
+// save); 255 where it cannot be asked. Never throws.
+size_t NameMaxOfFolder(const std::string& folder);
 
 // Creates one directory level (`path` CP932 text, "~" as in CFile::Open); the result is not looked
 // at by the program.

@@ -101,10 +101,39 @@ class CInternetSession {
     virtual void Close() = 0;
 };
 
+// Limits of every transfer of a session. The defaults are the program's; tests pass shorter ones.
+struct InternetLimits {
+    long connectTimeoutMs = 30000;
+    long stallTimeoutMs = 60000;  // no byte for this long during the open or a read
+    // The crawl floor: under this many bytes a second, averaged over the last crawlWindowMs
+    // of waiting for data, ends the transfer as a stall does. 0 turns it off.
+    long crawlWindowMs = 100000;
+    long crawlFloorBytesPerSec = 1024;
+    // Unread bytes above this pause the transfer. Pausing is dear (the library keeps a copy of
+    // the held data and the socket backs up), so the budget is large enough that a full-speed
+    // loopback transfer seldom pauses, and small enough to keep memory flat (about 4 MiB).
+    size_t bufferBytes = 4 << 20;
+    long receiveChunkBytes = 256 * 1024;  // bytes per socket read
+    int64_t maxReceiveBytesPerSec = 0;    // the receive-speed cap; 0: none
+};
+
+// What a session is opened with: a value, copied into the session and every file it opens.
+struct SessionOptions {
+    std::string agent;  // sent as the User-Agent of every request (CP932, ASCII in practice)
+    InternetLimits limits;
+};
+
+// Closes the session however the call that holds it ends (by a throw too).
+// REQUIRES: session outlives the closer.
+struct SessionCloser {
+    CInternetSession& session;
+    ~SessionCloser() { session.Close(); }
+};
+
 // Makes sessions; the program holds one for its life. Opening a session may throw
 // CInternetException.
 class InternetClient {
   public:
     virtual ~InternetClient() = default;
-    virtual std::unique_ptr<CInternetSession> OpenSession(const std::string& agent) = 0;
+    virtual std::unique_ptr<CInternetSession> OpenSession(const SessionOptions& options) = 0;
 };

@@ -16,11 +16,11 @@ constexpr const char* kLockFileName = "Pomvex.lock";
 }  // namespace
 
 ProgramLock::ProgramLock() : m_folder(paths::ProgramFolderOnSystem()) {
-    ::mkdir(m_folder.c_str(), 0777);
+    ::mkdir(m_folder.c_str(), 0700);  // the user's own: see paths::ProgramFolderProblem
     const std::string path = m_folder + "/" + kLockFileName;
     // Close-on-exec: a program this one starts must not hold the folder after it ends.
-    m_fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-    if (m_fd < 0) m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    m_fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (m_fd < 0) m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
     if (m_fd < 0) return;
     int rc;
     do {

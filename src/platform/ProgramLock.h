@@ -12,11 +12,11 @@ class ProgramLock {
     enum class State {
         held,           // this copy runs the folder
         heldElsewhere,  // another copy runs it: this one must not start
-        unavailable,    // no lock file can be had (a read-only folder): run as before, unlocked
+        unavailable,    // no lock file can be had (a read-only folder): run unlocked
     };
 
-    // Makes the program folder (one level, as the start-up does) and takes the lock without
-    // waiting. Never throws.
+    // Makes the program folder (one level, as the start-up does, readable by the user only) and
+    // takes the lock without waiting. Never throws.
     ProgramLock();
     // Lets the lock go.
     ~ProgramLock();

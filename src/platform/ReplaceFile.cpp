@@ -19,9 +19,6 @@
 
 namespace {
 
-// Keeps the temporary name within NAME_MAX whatever the target's length.
-constexpr size_t kMaxBaseBytes = 200;
-
 // The temporary file: closed and removed on the way out unless the rename took it over.
 struct TempFile {
     std::string path;
@@ -33,19 +30,24 @@ struct TempFile {
     }
 };
 
-// Creates ".<target's name>.<pid>-<n>.tmp" beside `target` (mode 0666 less the umask); false with
-// errno set when the folder does not take a new file.
+// Creates ".<target's name>.<pid>-<n>.tmp" beside `target`, readable by its owner only until it
+// takes an existing file's mode; false with errno set when the folder does not take a new file.
 bool CreateTemp(const std::string& target, TempFile& temp) {
     static unsigned counter = 0;
     const size_t slash = target.find_last_of('/');
     const std::string folder = slash == std::string::npos ? "" : target.substr(0, slash + 1);
-    std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
-    // Never inside a UTF-8 character, so a leftover of a crash still has a readable name.
-    base.resize(text::Utf8CutAt(base, kMaxBaseBytes));
+    const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
+    // The temporary name fits what the folder takes whatever the target's length.
+    const long nameMax = ::pathconf(folder.empty() ? "." : folder.c_str(), _PC_NAME_MAX);
     for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string name = folder + "." + base + "." + std::to_string(::getpid()) + "-" +
-                           std::to_string(++counter) + ".tmp";
-        int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        // Appended piece by piece: g++ 12 reports a false -Wrestrict for "." + std::string.
+        std::string suffix = ".";
+        suffix += std::to_string(::getpid()) + "-" + std::to_string(++counter) + ".tmp";
+        const size_t limit = nameMax > 0 ? static_cast<size_t>(nameMax) : 255;
+        const size_t room = limit > 1 + suffix.size() ? limit - 1 - suffix.size() : 0;
+        // Never inside a UTF-8 character, so a leftover of a crash still has a readable name.
+        std::string name = folder + "." + base.substr(0, text::Utf8CutAt(base, room)) + suffix;
+        int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
         if (fd >= 0) {
             temp.path = std::move(name);
             temp.fd = fd;
@@ -71,8 +73,10 @@ void SyncFolderOf(const std::string& path) {
 bool WriteInPlace(const std::string& system, const std::string& shown, std::string_view bytes,
                   CFileException* error) {
     CFile file;
-    if (!file.OpenOnSystem(system, CFile::modeCreate | CFile::modeWrite | CFile::shareExclusive,
-                           error)) {
+    if (!file.OpenOnSystem(
+            system,
+            CFile::modeCreate | CFile::modeWrite | CFile::shareExclusive | CFile::modePrivate,
+            error)) {
         if (error) error->m_strFileName = shown;
         return false;
     }

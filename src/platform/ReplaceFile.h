@@ -15,10 +15,12 @@
 // in-place create would have failed (a missing folder, a folder in its place, a text that is not
 // CP932), and where an existing target could not be opened for writing or is held by another
 // writer. Throws CFileException naming `path` when a write, the flush, the sync or the rename
-// fails; the old file is then as it was. A symbolic link is followed (the file it names is
-// replaced, the link stays); a target that is neither missing nor a regular file (a device, a
-// FIFO) is written in place, as a rename over it would replace more than its content; so is an
-// existing file in a folder that takes no new file for another reason than room.
+// fails; the old file is then as it was. A new file is readable and writable by its owner only
+// (0600: the list and the log may hold what the user typed, passwords too); an existing one keeps
+// its mode and owner. A symbolic link is followed (the file it names is replaced, the link
+// stays); a device is written in place, as a rename over it would replace more than its content,
+// and a FIFO or socket is refused at once (CFile::Open); an existing file in a folder that takes
+// no new file for another reason than room is written in place too.
 bool ReplaceFileContents(const std::string& path, std::string_view bytes,
                          CFileException* error = nullptr);
 

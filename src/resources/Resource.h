@@ -6,6 +6,7 @@ inline constexpr int IDD_ABOUTBOX = 100;
 inline constexpr int IDD_MAIN = 102;
 inline constexpr int IDD_PROGRESS = 104;
 inline constexpr int IDD_SERIAL = 135;
+inline constexpr int IDD_RATE_LIMIT = 140;
 inline constexpr int IDR_MAINFRAME = 128;
 inline constexpr int IDR_MAINMENU = 133;
 inline constexpr int IDM_ABOUTBOX = 16;
@@ -41,6 +42,9 @@ inline constexpr int IDC_SERIAL_PREFIX = 1009;
 inline constexpr int IDC_SERIAL_FROM = 1019;
 inline constexpr int IDC_SERIAL_TO = 1021;
 
+// The receive-speed cap dialog.
+inline constexpr int IDC_RATE_LIMIT = 1030;
+
 // Menu commands
 inline constexpr int ID_DOWNLOAD_START = 32773;
 inline constexpr int ID_DOWNLOAD_TIMER = 32774;
@@ -50,6 +54,7 @@ inline constexpr int ID_FILE_EXIT = 32777;
 inline constexpr int ID_TOOL_CHECK_LIST = 32778;
 inline constexpr int ID_HELP_ABOUT = 32779;
 inline constexpr int ID_TOOL_SERIAL = 32780;
+inline constexpr int ID_TOOL_RATE_LIMIT = 32781;
 
 // Timers of the main window
 inline constexpr unsigned TIMER_TICK = 1;

@@ -115,6 +115,12 @@ constexpr Entry kTable[] = {
     {Sid::ChosenNameNotShowable,
      "%1 の名前には、このプログラムで表示できない文字があります。\r\n"
      "別の名前のファイルかフォルダを選んでください。"},
+    {Sid::ProgramFolderNotOwn,
+     "フォルダ %1 はほかのユーザーのものなので、このプログラムのフォルダには使えません。\r\n"
+     "環境変数 POMVEX_HOME に自分のフォルダを指定して起動しなおしてください。"},
+    {Sid::ProgramFolderShared,
+     "フォルダ %1 にはほかのユーザーも書き込めるので、このプログラムのフォルダには使えません。\r\n"
+     "ほかのユーザーが書き込めないようにする (chmod go-w %1) か、環境変数 POMVEX_HOME に別のフォルダを指定して起動しなおしてください。"},
     {Sid::SleepWhyScheduled, "予約したダウンロードの開始を待っています"},
     {Sid::SleepWhyDownloading, "ダウンロード中です"},
     {Sid::SleepWhyChecking, "リストチェック中です"},
@@ -137,6 +143,35 @@ constexpr Entry kTable[] = {
     {Sid::NameSerialSuffix, "番号の後の文字"},
     {Sid::NameProgressStatus, "ダウンロードの状況"},
     {Sid::NameRateBar, "転送速度 (バイト/秒)"},
+    {Sid::UsageJa,
+     "使い方: pomvex [オプション] [URL | リストファイル]...\n"
+     "URL はそれぞれリストの 1 行に、既存のファイルはリストファイルとして読み込みます。\n"
+     "すでに同じフォルダで動いている Pomvex があれば、そのリストの末尾に加えます。\n"
+     "\n"
+     "  --get               すぐにダウンロードを始めます (「Get」と同じ)\n"
+     "  --check             すぐにリストチェックを始めます (「リストチェック」と同じ)\n"
+     "  --limit-rate N[k|m] ダウンロードの速度を N バイト/秒までにします (k: 1024 倍, m: 1048576 倍)\n"
+     "  --help              この説明を表示して終了します\n"
+     "  --version           バージョンを表示して終了します\n"},
+    {Sid::UsageEn,
+     "Usage: pomvex [OPTION]... [URL | LISTFILE]...\n"
+     "Each URL becomes a line of the list; each existing file is read as a list file.\n"
+     "When Pomvex already runs on the same folder, they are added to the end of its list.\n"
+     "\n"
+     "  --get               start downloading at once (as \"Get\" does)\n"
+     "  --check             start a list check at once (as \"リストチェック\" does)\n"
+     "  --limit-rate N[k|m] download at most N bytes a second (k: times 1024, m: times 1048576)\n"
+     "  --help              print this help and exit\n"
+     "  --version           print the version and exit\n"},
+    {Sid::VersionLine, "Pomvex 1.0.0\n"},
+    {Sid::UnknownOptionJa, "pomvex: %1 というオプションはありません (pomvex --help で一覧を表示します)\n"},
+    {Sid::UnknownOptionEn, "pomvex: unknown option %1 (pomvex --help lists them)\n"},
+    {Sid::BadOptionValueJa, "pomvex: %1 の値 '%2' は使えません (pomvex --help を参照してください)\n"},
+    {Sid::BadOptionValueEn, "pomvex: invalid value '%2' for %1 (see pomvex --help)\n"},
+    {Sid::ItemNotFound,
+     "%1 というファイルはありません。URL は http:// などから書いてください。"},
+    {Sid::NameRateLimit, "速度制限 (KB/秒)"},
+    {Sid::RateLimitInvalid, "速度制限には 0 以上の整数 (KB/秒) を入力してください。空欄か 0 で制限なしになります。"},
 };
 
 const Entry* Find(Sid id) {

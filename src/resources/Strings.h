@@ -88,6 +88,8 @@ enum class Sid : int {
     // Names at the operating-system boundary
     FolderNotShowable = 700,  // %1: the program folder, unshowable parts as <U+XXXX>/<0xXX>
     ChosenNameNotShowable,  // %1: the name a file dialog returned
+    ProgramFolderNotOwn,  // %1: the program folder, which belongs to another user
+    ProgramFolderShared,  // %1: the program folder, which others than its owner may write to
     // Unattended runs: the sleep lock's reason and the end-of-batch notification
     SleepWhyScheduled = 800,
     SleepWhyDownloading,
@@ -115,6 +117,18 @@ enum class Sid : int {
     NameSerialSuffix,
     NameProgressStatus,  // the progress window's status line while it is empty
     NameRateBar,  // the rate bar, and the rate's number while it is empty
+    // The command line (printed in UTF-8 to a terminal, in the locale's language)
+    UsageJa = 1300,  // --help, Japanese
+    UsageEn,         // --help, English
+    VersionLine,     // --version
+    UnknownOptionJa,  // %1: the argument
+    UnknownOptionEn,
+    BadOptionValueJa,  // %1: the option, %2: its value
+    BadOptionValueEn,
+    ItemNotFound,  // %1: an argument that is neither an existing file nor a URL
+    // The receive-speed cap
+    NameRateLimit = 1350,  // the dialog's edit
+    RateLimitInvalid,      // the box when the dialog's value is not a number of KB/s
 };
 
 // The CP932 bytes of string `id`. The reference stays valid for the life of the process.

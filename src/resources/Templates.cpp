@@ -77,12 +77,23 @@ constexpr ControlTemplate kSerial[] = {
     {IDC_STATIC, Kind::Static, "～", 275, 24, 8, 10, 0},
 };
 
+constexpr ControlTemplate kRateLimit[] = {
+    {IDC_STATIC, Kind::Static, "速度制限", 7, 10, 34, 12, CenterV, IDC_RATE_LIMIT},
+    {IDC_RATE_LIMIT, Kind::Edit, "", 43, 9, 50, 14, Border | AutoHScroll | TabStop, 0,
+     Sid::NameRateLimit},
+    {IDC_STATIC, Kind::Static, "KB/秒 (空欄か 0 で制限なし)", 97, 10, 110, 12, CenterV,
+     IDC_RATE_LIMIT},
+    {1, Kind::PushButton, "OK", 7, 32, 34, 14, DefPush | TabStop},
+    {2, Kind::PushButton, "ｷｬﾝｾﾙ", 43, 32, 34, 14, TabStop},
+};
+
 constexpr DialogTemplate kTemplates[] = {
     {IDD_MAIN, "Pomvex", 359, 281, SysMenu | MinimizeBox | ModalFrame | HasMenu, kDialogFont, 9,
      kMain},
     {IDD_ABOUTBOX, "Pomvexのﾊﾞｰｼﾞｮﾝ情報", 235, 55, SysMenu | ModalFrame, kDialogFont, 9, kAbout},
     {IDD_PROGRESS, "Pomvex", 187, 73, SysMenu | ModalFrame, kDialogFont, 9, kProgress},
     {IDD_SERIAL, "連番編集", 358, 65, SysMenu | ModalFrame, kDialogFont, 9, kSerial},
+    {IDD_RATE_LIMIT, "速度制限", 214, 53, SysMenu | ModalFrame, kDialogFont, 9, kRateLimit},
 };
 
 // One menu item a line, the way the menu reads.
@@ -104,6 +115,7 @@ constexpr MenuTemplate kFileMenu[] = {
 constexpr MenuTemplate kToolMenu[] = {
     {"リストをチェック", ID_TOOL_CHECK_LIST, {}},
     {"連番編集", ID_TOOL_SERIAL, {}},
+    {"速度制限...", ID_TOOL_RATE_LIMIT, {}},
 };
 
 constexpr MenuTemplate kHelpMenu[] = {

@@ -2,6 +2,7 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <stdexcept>
 
@@ -143,9 +144,68 @@ std::string Cp932ToUtf8(std::string_view cp932) {
     return out;
 }
 
+std::string ShownServerText(std::string_view in, size_t maxBytes) {
+    std::string out, piece;
+    // Appends one character's bytes; false once they no longer fit.
+    auto put = [&](std::string_view shown) {
+        if (out.size() + shown.size() > maxBytes) return false;
+        out += shown;
+        return true;
+    };
+    if (IsUtf8WithNonAscii(in)) {
+        Cp932Pair cp932;
+        char32_t cp = 0;
+        for (size_t i = 0; i < in.size();) {
+            const size_t len = Utf8CharAt(in, i, cp);  // never 0: the whole text is UTF-8
+            std::string_view shown = in.substr(i, len);
+            if (cp < 0x20 || (cp >= 0x7F && cp <= 0x9F))
+                shown = " ";
+            else if (len > 1)
+                shown = cp932.Exact(shown, piece) ? std::string_view(piece) : "?";
+            if (!put(shown)) break;
+            i += len;
+        }
+        return out;
+    }
+    Converter toUtf8("UTF-8", "CP932");
+    for (size_t i = 0; i < in.size();) {
+        const unsigned char b = static_cast<unsigned char>(in[i]);
+        size_t len = 1;
+        if (IsLeadByte(b) && i + 1 < in.size()) {
+            // A pair whose second byte may trail is one character, valid or not; a lead byte
+            // before anything else is a bad byte alone, and the next one is read on its own.
+            const unsigned char t = static_cast<unsigned char>(in[i + 1]);
+            if (t >= 0x40 && t <= 0xFC && t != 0x7F) len = 2;
+        }
+        std::string_view shown = in.substr(i, len);
+        if (b < 0x20 || b == 0x7F)
+            shown = " ";
+        else if (b >= 0x80 && !toUtf8.Run(shown, piece))
+            shown = "?";
+        if (!put(shown)) break;
+        i += len;
+    }
+    return out;
+}
+
 bool IsValidCp932(std::string_view cp932) {
     std::string out;
     return Convert("UTF-8", "CP932", cp932, out);
+}
+
+size_t Cp932CutAtUtf8Bytes(std::string_view cp932, size_t maxUtf8Bytes) {
+    // Each CP932 character becomes one UTF-8 character: the two are walked side by side.
+    const std::string utf8 = Cp932ToUtf8(cp932);
+    size_t i = 0, j = 0;
+    char32_t cp = 0;
+    while (i < cp932.size()) {
+        const size_t len = IsLeadByte(static_cast<unsigned char>(cp932[i])) ? 2 : 1;
+        const size_t utf8Len = j < utf8.size() ? Utf8CharAt(utf8, j, cp) : 0;
+        if (utf8Len == 0 || j + utf8Len > maxUtf8Bytes) break;
+        i += len;
+        j += utf8Len;
+    }
+    return std::min(i, cp932.size());
 }
 
 size_t Utf8CutAt(std::string_view s, size_t maxBytes) {

@@ -10,13 +10,21 @@
 #include <map>
 #include <string>
 
+// `name` (CP932 text) cut so that its UTF-8 form, the bytes a Linux file system counts, has at
+// most maxBytes bytes: at a character boundary, off the end of the part before its extension
+// (NumberedName's) while that extension is short (16 bytes or less), else off the end of the
+// name. A name that fits, or is not CP932 (its open fails as a bad path), is left as it is.
+std::string FitName(const std::string& name, size_t maxBytes);
+
 // The target path: folder text + name, with one '/' between unless the folder already ends in
-// one (an empty folder text leaves the name as it is).
+// one (an empty folder text leaves the name as it is). The name is cut (FitName) to the longest
+// name the folder takes (NameMaxOfFolder): a long Japanese name is saved rather than refused.
 std::string JoinSavePath(const std::string& folder, const std::string& name);
 
 // The n-th name of `name` (CP932 text): " (n)" before the extension, or at the end when there is
 // none. "data.bin" -> "data (2).bin", "download" -> "download (3)", ".profile" -> ".profile (2)",
-// "a.tar.gz" -> "a (2).tar.gz". REQUIRES: n >= 2.
+// "a.tar.gz" -> "a (2).tar.gz". BatchTargets cuts a long name first, so that the number always
+// survives. REQUIRES: n >= 2.
 std::string NumberedName(const std::string& name, int n);
 
 // The targets the downloads of one batch have written.

@@ -52,3 +52,6 @@ inline JobFailure FailureOf(const CException& e) {
     if (const auto* net = dynamic_cast<const CInternetException*>(&e)) return FailureOf(*net);
     return {false, 0, e.GetErrorMessage()};
 }
+
+// The log line that gives a failure's reason ("理由 ..."); empty when it has none.
+std::string ReasonLine(const JobFailure& failure);

@@ -5,6 +5,7 @@
 
 #include "platform/FileMark.h"
 #include "platform/FileSystem.h"
+#include "transfer/BatchNames.h"
 #include "transfer/UrlCredentials.h"
 
 namespace {
@@ -24,6 +25,17 @@ bool AlwaysFromStart(const std::string& url) {
         return true;
     };
     return startsWith("gopher:") || startsWith("file:");
+}
+
+// "<name>.part" beside `target`, the name cut so that the whole fits the folder: a name that
+// fits may still be pushed over the limit by the suffix.
+std::string PartPathOf(const std::string& target) {
+    const size_t slash = target.find_last_of('/');  // never a CP932 trail byte
+    const std::string folder = slash == std::string::npos ? "" : target.substr(0, slash + 1);
+    const size_t nameMax = NameMaxOfFolder(folder);
+    const size_t suffix = sizeof kPartSuffix - 1;
+    return folder + FitName(target.substr(folder.size()), nameMax > suffix ? nameMax - suffix : 0) +
+           kPartSuffix;
 }
 
 // A save folder that does not exist yet is made, parents and all (as wget -P, curl
@@ -59,7 +71,9 @@ SaveRoute PlanSave(const std::string& target, const std::string& url) {
     route.target = target;
     route.writePath = target;
     const PathStatus targetStatus = StatusOfPath(target);
+    // A folder, a FIFO or a device: the open refuses it.
     if (targetStatus.kind == PathKind::other) return route;
+    route.createsNew = targetStatus.kind == PathKind::missing;
 
     const auto markUrl = UrlWithoutCredentials(url, true);
     const bool mayResume = markUrl && !AlwaysFromStart(url);
@@ -90,18 +104,21 @@ SaveRoute PlanSave(const std::string& target, const std::string& url) {
                 route.ifChanged = std::move(validator);
         }
     }
-    const std::string part = target + kPartSuffix;
+    const std::string part = PartPathOf(target);
     const PathStatus partStatus = StatusOfPath(part);
     auto partResume =
         partStatus.kind == PathKind::regular ? resumable(part, partStatus.size) : std::nullopt;
-    if (targetStatus.kind == PathKind::regular) {
+    if (targetStatus.kind == PathKind::regular || targetStatus.kind == PathKind::link) {
+        // A link has nothing of its own to hold: the rename replaces the link itself.
         route.writePath = part;
-        route.guardsTarget = true;
+        route.guardsTarget = targetStatus.kind == PathKind::regular;
         route.resume = partResume;
+        route.createsNew = partStatus.kind == PathKind::missing;
     } else if (partResume) {
         // The old file is gone, its unfinished replacement is not: that is continued.
         route.writePath = part;
         route.resume = partResume;
+        route.createsNew = false;
     }
     return route;
 }
@@ -114,17 +131,24 @@ bool OpenSaveFile(const SaveRoute& route, int64_t from, CFile& out, CFile& guard
         return false;
     }
     if (!MakeFolderOf(route.writePath, error)) return false;
+    // Only a regular file is ever opened, and never through a link (one made since the plan).
+    constexpr unsigned kFileOnly = CFile::modeNoFollow | CFile::modeRegularOnly;
     if (route.guardsTarget &&
-        !guard.Open(route.target, CFile::modeWrite | CFile::shareExclusive, error))
+        !guard.Open(route.target, CFile::modeWrite | CFile::shareExclusive | kFileOnly, error))
         return false;
     // Something other than a file in the way of the .part (a folder, a FIFO, a link) is not
     // written through.
-    if (route.writePath != route.target && StatusOfPath(route.writePath).kind == PathKind::other) {
+    const PathKind partKind =
+        route.writePath != route.target ? StatusOfPath(route.writePath).kind : PathKind::missing;
+    if (partKind == PathKind::other || partKind == PathKind::link) {
         if (error) *error = CFileException(CFileException::accessDenied, route.writePath, EEXIST);
         return false;
     }
-    unsigned flags = CFile::modeCreate | CFile::modeWrite | CFile::shareExclusive;
-    if (from > 0) flags |= CFile::modeNoTruncate;
+    unsigned flags = CFile::modeCreate | CFile::modeWrite | CFile::shareExclusive | kFileOnly;
+    if (from > 0)
+        flags |= CFile::modeNoTruncate;
+    else if (route.createsNew)
+        flags |= CFile::modeCreateNew;
     if (!out.Open(route.writePath, flags, error)) return false;
     if (from > 0) {
         try {

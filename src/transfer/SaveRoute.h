@@ -3,8 +3,13 @@
 //
 // A download over a file the user already has writes beside it, into "<name>.part", and takes
 // the file's place by a rename only once it is complete: a broken transfer, a full disk or a
-// cancel never destroys the old copy, and what arrived is kept in the .part. A new name, or a
-// target that is not a regular file (/dev/null, a FIFO, a symbolic link), is written in place.
+// cancel never destroys the old copy, and what arrived is kept in the .part. A symbolic link at
+// the name (dangling or not, one an unpacked archive brought, say) is replaced the same way: the
+// rename puts the file in the link's place, and the file the link points at, wherever it is, is
+// never opened. A new name is written in place, created exclusively: a file or link that appears
+// there meanwhile is never truncated. A target that is neither a regular file nor a link (a
+// folder, a FIFO, a device) is refused by the open at once, without waiting for a FIFO's reader.
+// Neither the target nor the .part is ever opened through a link.
 //
 // The file being written carries a partial mark (its URL without password, and the server's
 // validator) from before its first byte until it is complete; a complete download carries its
@@ -25,9 +30,11 @@
 
 struct SaveRoute {
     std::string target;         // the path the log names ("保存先")
-    std::string writePath;      // target, or target + ".part" (renamed to target when complete)
+    std::string writePath;      // target, or its "<name>.part" (renamed to target when complete),
+                                // the name cut where the suffix would not fit the folder
     bool guardsTarget = false;  // an existing target is held while its replacement is written
     bool marks = false;         // writePath is a regular file of ours: it carries the marks
+    bool createsNew = false;    // writePath was missing: it is created, never opened if it exists
     std::optional<ResumeFrom> resume;  // what writePath already holds of this URL
     std::string ifChanged;  // the validator of the complete, untouched copy of this URL at
                             // target; empty: none (or resume is set)
@@ -40,10 +47,12 @@ SaveRoute PlanSave(const std::string& target, const std::string& url);
 
 // Makes the folder of route.writePath (with its parents) when it is missing, then opens
 // route.writePath for the bytes of a transfer whose data starts at byte `from`: 0
-// empties the file, route.resume->offset appends to it (a file whose length is no longer that
-// offset fails). For a route that guards its target, `guard` holds the target exclusively, as
-// an in-place create would, so a file held by another writer or not writable is not replaced.
-// Any other `from` fails. Returns false and fills *error on failure; never throws.
+// empties the file (creates it, for a route that createsNew), route.resume->offset appends to
+// it (a file whose length is no longer that offset fails). For a route that guards its target,
+// `guard` holds the target exclusively, as an in-place create would, so a file held by another
+// writer or not writable is not replaced. Any other `from` fails, and so does anything but a
+// regular file at either name (a link, a FIFO, a device, a folder): at once, never waiting.
+// Returns false and fills *error on failure; never throws.
 // REQUIRES: out and guard not open. guard stays open until the save is completed or abandoned.
 bool OpenSaveFile(const SaveRoute& route, int64_t from, CFile& out, CFile& guard,
                   CFileException* error);

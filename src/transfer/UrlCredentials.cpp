@@ -1,26 +1,79 @@
 #include "transfer/UrlCredentials.h"
 
+#include <algorithm>
+#include <cctype>
+#include <string_view>
+
 #include "resources/Text.h"
+
+namespace {
+
+bool IsSchemeChar(unsigned char c) {
+    return std::isalnum(c) || c == '+' || c == '-' || c == '.';
+}
+
+// Where the authority of a text the URL parser refused begins: after "scheme:" and one or more
+// slashes; else, when `schemeless`, at the first non-blank byte; else nowhere.
+std::optional<size_t> AuthorityStart(std::string_view url, bool schemeless) {
+    size_t start = 0;
+    while (start < url.size() && (url[start] == ' ' || url[start] == '\t')) ++start;
+    size_t i = start;
+    if (i < url.size() && std::isalpha(static_cast<unsigned char>(url[i]))) {
+        while (i < url.size() && IsSchemeChar(static_cast<unsigned char>(url[i]))) ++i;
+        if (i < url.size() && url[i] == ':') {
+            size_t slashes = i + 1;
+            while (slashes < url.size() && url[slashes] == '/') ++slashes;
+            if (slashes > i + 1) return slashes;
+        }
+    }
+    if (!schemeless) return std::nullopt;
+    return start;
+}
+
+std::optional<UrlUserInfo> ScannedUserInfo(std::string_view url, bool schemeless) {
+    const auto start = AuthorityStart(url, schemeless);
+    if (!start) return std::nullopt;
+    const std::string_view rest = url.substr(*start);
+    const std::string_view authority = rest.substr(0, rest.find_first_of("/?#"));
+    // The last '@' of the authority: an unescaped '@' inside a password is still password.
+    const size_t at = authority.rfind('@');
+    if (at == std::string_view::npos) return std::nullopt;
+    return UrlUserInfo{*start, *start + std::min(authority.find(':'), at), *start + at};
+}
+
+// The CP932 offset of the UTF-8 offset `utf8At` of `utf8`, the UTF-8 form of a CP932 text; a
+// character takes the same number of bytes however often it goes back and forth.
+std::optional<size_t> Cp932Offset(std::string_view utf8, size_t utf8At) {
+    const auto prefix = text::Utf8ToCp932(utf8.substr(0, utf8At));
+    if (!prefix) return std::nullopt;
+    return prefix->size();
+}
+
+}  // namespace
+
+std::optional<UrlUserInfo> UserInfoOfTypedUrl(const std::string& url, bool schemeless) {
+    if (!text::IsValidCp932(url)) return ScannedUserInfo(url, schemeless);
+    const std::string utf8 = text::Cp932ToUtf8(url);
+    const ParsedUserInfo parsed = UserInfoOfUrl(utf8);
+    if (!parsed.accepted) return ScannedUserInfo(url, schemeless);
+    if (!parsed.userInfo) return std::nullopt;
+    // The offsets lie on ASCII bytes, which are the same in both forms; only what comes before
+    // them may differ in length.
+    const auto begin = Cp932Offset(utf8, parsed.userInfo->begin);
+    const auto colon = Cp932Offset(utf8, parsed.userInfo->colon);
+    const auto at = Cp932Offset(utf8, parsed.userInfo->at);
+    if (!begin || !colon || !at) return ScannedUserInfo(url, schemeless);
+    return UrlUserInfo{*begin, *colon, *at};
+}
 
 std::optional<std::string> UrlWithoutCredentials(const std::string& url, bool keepUser) {
     if (!text::IsValidCp932(url)) return std::nullopt;
-    // In UTF-8 no byte of a multibyte character is ASCII, so '@' and ':' are found byte-wise
-    // (a CP932 trail byte can be '@').
-    std::string u = text::Cp932ToUtf8(url);
-    size_t start = u.find("://");
-    if (start == std::string::npos) return u;
-    start += 3;
-    size_t end = u.find_first_of("/?#", start);
-    if (end == std::string::npos) end = u.size();
-    // The host follows the last '@' of the authority.
-    size_t at = std::string_view(u).substr(start, end - start).rfind('@');
-    if (at == std::string::npos) return u;
-    at += start;
-    if (!keepUser) {
-        u.erase(start, at + 1 - start);
-    } else {
-        size_t colon = u.find(':', start);
-        if (colon < at) u.erase(colon, at - colon);
+    std::string u = url;
+    if (const auto info = UserInfoOfTypedUrl(url, false)) {
+        if (!keepUser)
+            u.erase(info->begin, info->at + 1 - info->begin);
+        else
+            u.erase(info->colon, info->at - info->colon);
     }
-    return u;
+    return text::Cp932ToUtf8(u);
 }

@@ -9,9 +9,9 @@
 
 #include "lists_support.h"
 #include "platform/File.h"
-#include "resources/Text.h"
 #include "resources/Resource.h"
 #include "resources/Strings.h"
+#include "resources/Text.h"
 
 namespace {
 
@@ -28,8 +28,8 @@ class BadInput : public ListsTest {
             chosen = InHome(open ? "in.txt" : "out.txt");
             return true;
         };
-        dlg->RunGuarded([&] { dlg->OnOpenList(); }, false);
-        dlg->RunGuarded([&] { dlg->OnSaveList(); }, false);
+        dlg->RunGuarded([&] { dlg->OnCommand(IDC_OPEN_LIST, false); }, false);
+        dlg->RunGuarded([&] { dlg->OnCommand(IDC_SAVE_LIST, false); }, false);
         return ReadAll(InHome("out.txt"));
     }
 };
@@ -84,7 +84,7 @@ TEST_F(BadInput, ListBoxTextThatIsNotCp932StopsTheSaveWithAClearBox) {
         chosen = InHome("old.txt");
         return true;
     };
-    dlg->RunGuarded([&] { dlg->OnSaveList(); }, false);
+    dlg->RunGuarded([&] { dlg->OnCommand(IDC_SAVE_LIST, false); }, false);
     ASSERT_EQ(host.boxes.size(), 1u);
     EXPECT_EQ(host.boxes[0].text, Str(Sid::TextNotCp932));
     EXPECT_EQ(ReadAll(InHome("old.txt")), "kept\r\n") << "the file must stay as it was";
@@ -109,16 +109,16 @@ TEST_F(BadInput, BatchLoadsTheFirstHundredOfTenThousandLinesAndHugeOnes) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         host.texts[IDC_LIST] = c.list;
-        dlg->RunGuarded([&] { dlg->OnGet(); }, false);
+        dlg->RunGuarded([&] { dlg->OnCommand(IDC_GET, false); }, false);
         EXPECT_TRUE(host.boxes.empty());
-        EXPECT_EQ(dlg->m_nCursor, 1);
-        EXPECT_EQ(dlg->m_bReady, 1);
-        EXPECT_TRUE(dlg->m_strJobs[1] == c.first) << dlg->m_strJobs[1].size() << " bytes";
-        EXPECT_TRUE(dlg->m_strJobs[100] == c.last);
+        EXPECT_EQ(dlg->batch().Cursor(), 1);
+        EXPECT_EQ(dlg->batch().Ready(), 1);
+        EXPECT_TRUE(dlg->batch().Job(1) == c.first) << dlg->batch().Job(1).size() << " bytes";
+        EXPECT_TRUE(dlg->batch().Job(100) == c.last);
         int count = 0;
-        while (count < 101 && !dlg->m_strJobs[static_cast<size_t>(count) + 1].empty()) ++count;
+        while (count < 101 && !dlg->batch().Job(static_cast<size_t>(count) + 1).empty()) ++count;
         EXPECT_EQ(count, c.count);
-        EXPECT_TRUE(dlg->m_strJobs[101].empty());
+        EXPECT_TRUE(dlg->batch().Job(101).empty());
     }
 }
 

@@ -10,9 +10,9 @@
 #include "batch/BatchRules.h"
 #include "batch_support.h"
 #include "resources/Strings.h"
+#include "transfer/RateMeter.h"
 
 namespace {
-
 
 TEST(BatchRules, LeadingIntegerFollowsAtoi) {
     struct Row {
@@ -89,7 +89,7 @@ TEST(BatchRules, RateSample) {
     };
     for (const Row& r : rows) {
         SCOPED_TRACE("bytes " + std::to_string(r.bytes));
-        EXPECT_EQ(batch::RateOfSample(r.bytes), r.expected);
+        EXPECT_EQ(RateOfSample(r.bytes), r.expected);
     }
 }
 

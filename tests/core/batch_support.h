@@ -2,13 +2,9 @@
 // the fake host, and a stand-in for the transfers that keeps their contract with the sequencer.
 #pragma once
 
-#include <ftw.h>
 #include <gtest/gtest.h>
-#include <stdlib.h>
 #include <time.h>
 
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <memory>
 #include <optional>
@@ -16,23 +12,15 @@
 #include <vector>
 
 #include "fake/FakeHost.h"
+#include "fake/TestFolders.h"
 #include "fake/TestText.h"
 #include "platform/Exceptions.h"
-#include "platform/Internet.h"
 #include "resources/Resource.h"
 #include "resources/Text.h"
-#include "ui/PomvexDlg.h"
+#include "transfer/JobRunner.h"
+#include "window/PomvexDlg.h"
 
 namespace batch_test {
-
-// The batch suites never go online; the stand-in transfer replaces the real ones.
-class NoInternet : public InternetClient {
-  public:
-    std::unique_ptr<CInternetSession> OpenSession(const std::string&) override {
-        ADD_FAILURE() << "a batch test opened an internet session";
-        throw CInternetException(0, "");
-    }
-};
 
 // The clock text of the tick at 2026-11-<day> hh:mm:ss (UTC): "11月28日", U+3000, a space, time.
 inline std::string ClockAt(int hh, int mm, int ss, int day = 28) {
@@ -41,24 +29,9 @@ inline std::string ClockAt(int hh, int mm, int ss, int day = 28) {
     return Sj(buf);
 }
 
-// nullopt when the file does not exist.
-inline std::optional<std::string> ReadFileBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-inline void WriteFileBytes(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
-inline void RemoveTree(const std::string& path) {
-    nftw(
-        path.c_str(),
-        [](const char* p, const struct stat*, int, struct FTW*) { return ::remove(p); }, 16,
-        FTW_DEPTH | FTW_PHYS);
-}
+using ::ReadFileBytes;
+using ::RemoveTree;
+using ::WriteFileBytes;
 
 // How the stand-in ends one job. Every kind follows the transfers' contract with the sequencer.
 struct Behaviour {
@@ -85,14 +58,16 @@ struct Behaviour {
     int failingRuns = -1;
 };
 
-// A main window whose transfers are the stand-in. It logs its own bracketed ASCII lines so that
-// tests can see where each job's lines fall among the sequencer's.
-class BatchDlg : public CPomvexDlg {
+// The transfers' stand-in. It logs its own bracketed ASCII lines so that tests can see where each
+// job's lines fall among the sequencer's, and ends each job as its URL's Behaviour says.
+class StandIn : public JobRunner {
   public:
-    BatchDlg(FakeHost& host, InternetClient& internet) : CPomvexDlg(host, internet), m_fake(host) {}
+    explicit StandIn(FakeHost& host) : m_fake(host) {}
 
-    JobResult DownloadItem(int index) override { return Run('D', index); }
-    JobResult CheckItem(int index) override { return Run('C', index); }
+    JobResult Download(const JobRequest& job, JobSink& sink) override {
+        return Run('D', job, sink);
+    }
+    JobResult Check(const JobRequest& job, JobSink& sink) override { return Run('C', job, sink); }
 
     // Behaviour per URL text; a URL not listed ends normally at once.
     std::map<std::string, Behaviour> behaviours;
@@ -104,8 +79,9 @@ class BatchDlg : public CPomvexDlg {
     int depth = 0, maxDepth = 0;  // nesting of transfers
 
   private:
-    JobResult Run(char kind, int index) {
-        const std::string tag = std::string(1, kind) + std::to_string(index);
+    JobResult Run(char kind, const JobRequest& job, JobSink& sink) {
+        std::string tag(1, kind);
+        tag += std::to_string(job.slot);
         calls.push_back(tag);
         ++depth;
         maxDepth = std::max(maxDepth, depth);
@@ -114,59 +90,51 @@ class BatchDlg : public CPomvexDlg {
             ~Leave() { --d; }
         } leave{depth};
 
-        const std::string& url = m_strJobs[static_cast<size_t>(index)];
+        const std::string& url = job.url;
         auto it = behaviours.find(url);
         Behaviour b = it == behaviours.end() ? Behaviour{} : it->second;
         if (b.failingRuns >= 0 && ++m_runs[url] > b.failingRuns) b = Behaviour{};
-        m_strLog += m_strClock + " [" + tag + " " + url + "]\r\n";
+        sink.AppendLog(sink.Clock() + " [" + tag + " " + url + "]\r\n");
         if (b.busyMs) m_fake.Elapse(b.busyMs);
-        if (b.kind == Behaviour::ErrorBeforeOpen) return Fail(tag, b, JobOutcome::OpenFailed);
-        m_bIdle = 0;
+        if (b.kind == Behaviour::ErrorBeforeOpen) return Fail(tag, b, JobOutcome::OpenFailed, sink);
+        sink.UrlOpened();
         if (b.blocks > 0) {
-            m_host.SetTimer(TIMER_RATE, 3000);
-            m_nRate = 0;
-            m_nBytesSinceSample = 0;
+            m_fake.SetTimer(TIMER_RATE, 3000);
+            sink.Rate().Reset();
             const int64_t savedPump = m_fake.pumpAdvanceMs;
             for (int block = 1; block <= b.blocks; ++block) {
-                m_nBytesSinceSample += 1024;
+                sink.Rate().Count(1024);
                 m_fake.pumpAdvanceMs = b.msPerBlock;
-                m_host.PumpMessages();
+                m_fake.PumpMessages();
                 m_fake.pumpAdvanceMs = savedPump;
-                if (onBlock) onBlock(index, block);
+                if (onBlock) onBlock(job.slot, block);
                 if (b.kind == Behaviour::Cancel && block == b.blocks) {
-                    m_host.KillTimer(TIMER_RATE);
-                    m_nBytesSinceSample = 0;
-                    m_strLog += "[" + tag + " cancelled]\r\n";
-                    m_nCursor = 0;
-                    m_bReady = 1;
-                    m_bIdle = 1;
+                    m_fake.KillTimer(TIMER_RATE);
+                    sink.Rate().Stop();
+                    sink.AppendLog("[" + tag + " cancelled]\r\n");
                     return JobOutcome::Cancelled;
                 }
             }
-            m_host.KillTimer(TIMER_RATE);
-            m_nBytesSinceSample = 0;
+            m_fake.KillTimer(TIMER_RATE);
+            sink.Rate().Stop();
         }
-        if (b.kind == Behaviour::ErrorAfterOpen) return Fail(tag, b, JobOutcome::FileError);
+        if (b.kind == Behaviour::ErrorAfterOpen) return Fail(tag, b, JobOutcome::FileError, sink);
         if (b.kind == Behaviour::Refuse) {
-            m_strLog += "[" + tag + " refused]\r\n";
-            m_bReady = 1;
-            m_bIdle = 1;
+            sink.AppendLog("[" + tag + " refused]\r\n");
             return {JobOutcome::Refused, {b.mayPass, b.retryAfterS, {}}};
         }
-        m_strLog += "[" + tag + " done]\r\n";
-        m_bReady = 1;
-        m_bIdle = 1;
+        sink.AppendLog("[" + tag + " done]\r\n");
         return JobOutcome::Done;
     }
 
-    JobResult Fail(const std::string& tag, const Behaviour& b, JobOutcome logged) {
+    JobResult Fail(const std::string& tag, const Behaviour& b, JobOutcome logged, JobSink& sink) {
         if (b.throws) {
             CInternetException e(12029, "stand-in failure");
             e.m_bMayPass = b.mayPass;
             e.m_nRetryAfter = b.retryAfterS;
             throw e;
         }
-        m_strLog += "[" + tag + " failed]\r\n";
+        sink.AppendLog("[" + tag + " failed]\r\n");
         return {logged, {b.mayPass, b.retryAfterS, {}}};
     }
 
@@ -179,37 +147,31 @@ class BatchDlg : public CPomvexDlg {
 class BatchTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        char tmpl[] = "/tmp/pomvex-batch-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        home = tmpl;
-        setenv("POMVEX_HOME", home.c_str(), 1);
         setenv("TZ", "UTC", 1);
         tzset();
-        dlg = std::make_unique<BatchDlg>(host, internet);
+        dlg = std::make_unique<CPomvexDlg>(host, runner);
         host.Attach(dlg.get());
         dlg->OnInitDialog();
     }
     void TearDown() override {
         host.Attach(nullptr);
         dlg.reset();
-        RemoveTree(home);
-        unsetenv("POMVEX_HOME");
     }
 
-    std::string InHome(const std::string& name) const { return home + "/" + name; }
+    std::string InHome(const std::string& name) const { return home / name; }
     std::optional<std::string> LogFile() const { return ReadFileBytes(InHome("Pomvex.log")); }
     // What the user typed into the list box.
     void SetList(const std::string& text) { host.texts[IDC_LIST] = text; }
     std::string Shown(int id) { return host.texts[id]; }
     // Runs ticks until no batch is running (at most limitMs); true when it ended.
     bool RunToEnd(int64_t limitMs = 600000) {
-        return host.AdvanceUntil([this] { return dlg->m_nCursor == 0; }, limitMs);
+        return host.AdvanceUntil([this] { return dlg->batch().Cursor() == 0; }, limitMs);
     }
 
-    std::string home;
+    TempHome home;
     FakeHost host;
-    NoInternet internet;
-    std::unique_ptr<BatchDlg> dlg;
+    StandIn runner{host};
+    std::unique_ptr<CPomvexDlg> dlg;
 };
 
 }  // namespace batch_test

@@ -84,13 +84,8 @@ TEST(FileException, MessageNamesThePath) {
 
 class FileTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        char tmpl[] = "/tmp/pomvex-file-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        dir = tmpl;
-    }
-    void TearDown() override { batch_test::RemoveTree(dir); }
-    std::string dir;
+    TempDir tmp;
+    const std::string dir = tmp.path();
 };
 
 TEST_F(FileTest, OpenFailureKinds) {
@@ -243,13 +238,10 @@ TEST(FileFullDisk, ShortWriteIsDiskFull) {
 }
 
 TEST(FileDirectory, MakeDirectoryOneLevel) {
-    char tmpl[] = "/tmp/pomvex-mkdir-XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    const std::string base = tmpl;
-    EXPECT_TRUE(MakeDirectory(base + "/a"));
-    EXPECT_FALSE(MakeDirectory(base + "/a")) << "exists already";
-    EXPECT_FALSE(MakeDirectory(base + "/x/y")) << "only one level";
-    batch_test::RemoveTree(base);
+    TempDir base;
+    EXPECT_TRUE(MakeDirectory(base / "a"));
+    EXPECT_FALSE(MakeDirectory(base / "a")) << "exists already";
+    EXPECT_FALSE(MakeDirectory(base / "x/y")) << "only one level";
 }
 
 }  // namespace

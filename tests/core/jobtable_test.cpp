@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "batch/RunLog.h"
 #include "batch_support.h"
 #include "platform/File.h"
 #include "resources/Strings.h"
@@ -59,21 +60,21 @@ class LoadTable : public BatchTest, public ::testing::WithParamInterface<LoadRow
 TEST_P(LoadTable, FillsEntriesAndWritesTheStagingFile) {
     const LoadRow& row = GetParam();
     // A longer earlier table must leave nothing behind.
-    for (size_t i = 1; i < dlg->m_strJobs.size(); ++i)
-        dlg->m_strJobs[i] = "stale" + std::to_string(i);
+    SetList(NumberedLines(100, "\r\n"));
+    dlg->OnCommand(IDC_GET, false);
     SetList(row.list);
 
-    dlg->LoadJobTable();
+    dlg->OnCommand(IDC_GET, false);
 
     EXPECT_TRUE(host.boxes.empty());
-    EXPECT_EQ(dlg->m_strList, row.list);
     EXPECT_EQ(ReadFileBytes(InHome("Pomvex.PVX")), row.list) << "staging file bytes";
-    for (size_t i = 1; i < dlg->m_strJobs.size(); ++i) {
-        const std::string expected = i <= row.entries.size() ? row.entries[i - 1] : "";
-        EXPECT_EQ(dlg->m_strJobs[i], expected) << "entry " << i;
+    for (int i = 1; i < JobTable::kSlots; ++i) {
+        const std::string expected =
+            static_cast<size_t>(i) <= row.entries.size() ? row.entries[i - 1] : "";
+        EXPECT_EQ(dlg->batch().Job(i), expected) << "entry " << i;
     }
-    EXPECT_EQ(dlg->m_nCursor, 1);
-    EXPECT_EQ(dlg->m_bReady, 1);
+    EXPECT_EQ(dlg->batch().Cursor(), 1);
+    EXPECT_EQ(dlg->batch().Ready(), 1);
 }
 
 INSTANTIATE_TEST_SUITE_P(Lists, LoadTable, ::testing::ValuesIn(LoadRows()),
@@ -84,19 +85,20 @@ class LoadFailure : public BatchTest {
   protected:
     void SetUp() override {
         BatchTest::SetUp();
-        dlg->m_strJobs[1] = "old1";
-        dlg->m_strJobs[2] = "old2";
-        dlg->m_nCursor = 2;
-        dlg->m_bReady = 0;
+        // The first job of an old table failed: its batch waits for the watchdog.
+        runner.behaviours["old1"] = {batch_test::Behaviour::ErrorBeforeOpen};
+        SetList("old1\r\nold2\r\n");
+        dlg->OnCommand(IDC_GET, false);
+        host.Advance(1000);
+        ASSERT_EQ(::unlink(InHome("Pomvex.PVX").c_str()), 0);
         SetList("new1\r\nnew2\r\n");
     }
     void ExpectUnchanged() {
-        EXPECT_EQ(dlg->m_strJobs[1], "old1");
-        EXPECT_EQ(dlg->m_strJobs[2], "old2");
-        EXPECT_EQ(dlg->m_strJobs[3], "");
-        EXPECT_EQ(dlg->m_nCursor, 2);
-        EXPECT_EQ(dlg->m_bReady, 0);
-        EXPECT_EQ(dlg->m_strList, "new1\r\nnew2\r\n");
+        EXPECT_EQ(dlg->batch().Job(1), "old1");
+        EXPECT_EQ(dlg->batch().Job(2), "old2");
+        EXPECT_EQ(dlg->batch().Job(3), "");
+        EXPECT_EQ(dlg->batch().Cursor(), 2);
+        EXPECT_EQ(dlg->batch().Ready(), 0);
     }
     void ExpectOneBox(Sid text, unsigned type) {
         ASSERT_EQ(host.boxes.size(), 1u);
@@ -106,11 +108,11 @@ class LoadFailure : public BatchTest {
 };
 
 TEST_F(LoadFailure, ProgramFolderMissing) {
-    batch_test::RemoveTree(home);
+    batch_test::RemoveTree(home.path());
     dlg->OnCommand(IDC_GET, false);
     ExpectOneBox(Sid::TempCreateFailed, MB_OK);
     ExpectUnchanged();
-    EXPECT_EQ(dlg->m_bDownloadMode, 1) << "the mode is set before the load";
+    EXPECT_EQ(dlg->batch().Downloading(), 1) << "the mode is set before the load";
 }
 
 TEST_F(LoadFailure, FolderInPlaceOfTheStagingFile) {
@@ -118,7 +120,7 @@ TEST_F(LoadFailure, FolderInPlaceOfTheStagingFile) {
     dlg->OnCommand(IDC_CHECK_LIST, false);
     ExpectOneBox(Sid::TempCreateFailed, MB_OK);
     ExpectUnchanged();
-    EXPECT_EQ(dlg->m_bDownloadMode, 0);
+    EXPECT_EQ(dlg->batch().Downloading(), 0);
 }
 
 TEST_F(LoadFailure, StagingFileHeldByAnotherHolder) {
@@ -126,7 +128,7 @@ TEST_F(LoadFailure, StagingFileHeldByAnotherHolder) {
     ASSERT_TRUE(holder.Open(InHome("Pomvex.PVX"),
                             CFile::modeCreate | CFile::modeWrite | CFile::shareExclusive));
     holder.Write("theirs", 6);
-    dlg->LoadJobTable();
+    dlg->OnCommand(IDC_GET, false);
     ExpectOneBox(Sid::TempCreateFailed, MB_OK);
     ExpectUnchanged();
     EXPECT_EQ(ReadFileBytes(InHome("Pomvex.PVX")), "theirs");
@@ -136,7 +138,7 @@ TEST_F(LoadFailure, StagingFileReadOnly) {
     if (geteuid() == 0) GTEST_SKIP() << "permissions do not bind root";
     batch_test::WriteFileBytes(InHome("Pomvex.PVX"), "x");
     ASSERT_EQ(::chmod(InHome("Pomvex.PVX").c_str(), 0444), 0);
-    dlg->LoadJobTable();
+    dlg->OnCommand(IDC_GET, false);
     ExpectOneBox(Sid::TempCreateFailed, MB_OK);
     ExpectUnchanged();
 }
@@ -145,7 +147,7 @@ TEST_F(LoadFailure, StagingFileWriteOnlyCannotBeReadBack) {
     if (geteuid() == 0) GTEST_SKIP() << "permissions do not bind root";
     batch_test::WriteFileBytes(InHome("Pomvex.PVX"), "x");
     ASSERT_EQ(::chmod(InHome("Pomvex.PVX").c_str(), 0200), 0);
-    dlg->LoadJobTable();
+    dlg->OnCommand(IDC_GET, false);
     ExpectOneBox(Sid::TempReadFailed, MB_OK);
     ExpectUnchanged();
 }
@@ -169,8 +171,8 @@ TEST_F(LoadFailure, ReadErrorAfterOpenReachesTheErrorWrapper) {
     EXPECT_EQ(host.boxes[0].type, unsigned{MB_ICONSTOP});
     EXPECT_EQ(host.boxes[0].text,
               CFileException(CFileException::hardIO, InHome("Pomvex.PVX")).GetErrorMessage());
-    EXPECT_EQ(dlg->m_nCursor, 2);
-    EXPECT_EQ(dlg->m_bReady, 0);
+    EXPECT_EQ(dlg->batch().Cursor(), 2);
+    EXPECT_EQ(dlg->batch().Ready(), 0);
 }
 
 // A failed load while a batch runs: the batch finishes its old table.
@@ -178,7 +180,7 @@ TEST_F(BatchTest, FailedLoadDuringABatchKeepsTheOldTable) {
     SetList("A\r\nB\r\nC\r\n");
     dlg->OnCommand(IDC_GET, false);
     host.Advance(1000);  // job A
-    ASSERT_EQ(dlg->calls, (std::vector<std::string>{"D1"}));
+    ASSERT_EQ(runner.calls, (std::vector<std::string>{"D1"}));
     ASSERT_EQ(::unlink(InHome("Pomvex.PVX").c_str()), 0);
     ASSERT_EQ(::mkdir(InHome("Pomvex.PVX").c_str(), 0777), 0);
     SetList("X\r\nY\r\n");
@@ -187,7 +189,7 @@ TEST_F(BatchTest, FailedLoadDuringABatchKeepsTheOldTable) {
     EXPECT_EQ(host.boxes[0].text, Str(Sid::TempCreateFailed));
 
     ASSERT_TRUE(RunToEnd());
-    EXPECT_EQ(dlg->calls, (std::vector<std::string>{"D1", "D2", "D3"}));
+    EXPECT_EQ(runner.calls, (std::vector<std::string>{"D1", "D2", "D3"}));
     EXPECT_EQ(Shown(IDC_URL), "C");
     using batch_test::ClockAt;
     EXPECT_EQ(LogFile(), ClockAt(0, 0, 1) + " [D1 A]\r\n[D1 done]\r\n" + ClockAt(0, 0, 2) +
@@ -196,14 +198,16 @@ TEST_F(BatchTest, FailedLoadDuringABatchKeepsTheOldTable) {
 }
 
 TEST_F(BatchTest, SaveLogWritesTheBytesAndOnlyTheLastWrite) {
-    dlg->m_strLog = "first\r\n\x82\xa0\r\n";
-    dlg->SaveLog();
+    RunLog log;
+    log.Append("first\r\n\x82\xa0\r\n");
+    log.Save(host);
     EXPECT_EQ(LogFile(), "first\r\n\x82\xa0\r\n");
-    dlg->m_strLog = "2\r\n";
-    dlg->SaveLog();
+    log.Clear();
+    log.Append("2\r\n");
+    log.Save(host);
     EXPECT_EQ(LogFile(), "2\r\n");
-    dlg->m_strLog.clear();
-    dlg->SaveLog();
+    log.Clear();
+    log.Save(host);
     EXPECT_EQ(LogFile(), "");
     EXPECT_TRUE(host.boxes.empty());
     EXPECT_EQ(host.texts.count(IDC_LOG) ? host.texts[IDC_LOG] : "", Str(Sid::LogPlaceholder))
@@ -211,13 +215,14 @@ TEST_F(BatchTest, SaveLogWritesTheBytesAndOnlyTheLastWrite) {
 }
 
 TEST_F(BatchTest, SaveLogFailureShowsItsBoxAndChangesNothing) {
-    batch_test::RemoveTree(home);
-    dlg->m_strLog = "kept\r\n";
-    dlg->SaveLog();
+    batch_test::RemoveTree(home.path());
+    RunLog log;
+    log.Append("kept\r\n");
+    log.Save(host);
     ASSERT_EQ(host.boxes.size(), 1u);
     EXPECT_EQ(host.boxes[0].text, Str(Sid::FileCreateFailed));
     EXPECT_EQ(host.boxes[0].type, unsigned{MB_OK});
-    EXPECT_EQ(dlg->m_strLog, "kept\r\n");
+    EXPECT_EQ(log.Text(), "kept\r\n");
 }
 
 }  // namespace

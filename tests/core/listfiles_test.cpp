@@ -12,9 +12,9 @@
 
 #include "lists_support.h"
 #include "platform/File.h"
-#include "resources/Text.h"
 #include "resources/Resource.h"
 #include "resources/Strings.h"
+#include "resources/Text.h"
 
 namespace {
 
@@ -74,7 +74,6 @@ class ListFilesTest : public ListsTest {
     void SetUp() override {
         ListsTest::SetUp();
         host.texts[IDC_LIST] = kOld;
-        dlg->m_strList = "work copy";
     }
     // The next file dialog answers OK with `path`.
     void Choose(const std::string& path) {
@@ -128,11 +127,11 @@ TEST_F(ListFilesTest, LoadPutsCrLfAfterEveryLineByTheLineRule) {
         host.texts[IDC_LIST] = kOld;
         host.boxes.clear();
         Choose(path);
-        dlg->OnOpenList();
+        dlg->OnCommand(IDC_OPEN_LIST, false);
         EXPECT_TRUE(host.texts[IDC_LIST] == row.list)
             << "file " << Show(row.file) << "\n got " << Show(host.texts[IDC_LIST])
             << "\n expected " << Show(row.list);
-        EXPECT_TRUE(dlg->m_strList == row.list) << "m_strList " << Show(dlg->m_strList);
+        EXPECT_TRUE(dlg->lists().List() == row.list) << "m_strList " << Show(dlg->lists().List());
         EXPECT_TRUE(host.boxes.empty());
     }
 }
@@ -142,12 +141,12 @@ TEST_F(ListFilesTest, LoadStartsAtTheListFileInTheProgramFolderAndCancelChangesN
         dialogs.push_back({open, initial});
         return false;
     };
-    dlg->OnOpenList();
+    dlg->OnCommand(IDC_OPEN_LIST, false);
     ASSERT_EQ(dialogs.size(), 1u);
     EXPECT_TRUE(dialogs[0].open);
     EXPECT_EQ(dialogs[0].initial, InHome("Pomvex.txt"));
     EXPECT_EQ(host.texts[IDC_LIST], kOld);
-    EXPECT_EQ(dlg->m_strList, "work copy");
+    EXPECT_EQ(dlg->lists().List(), "");
     EXPECT_TRUE(host.textHistory.empty());
     EXPECT_TRUE(host.boxes.empty());
 }
@@ -158,10 +157,10 @@ TEST_F(ListFilesTest, LoadThatCannotOpenShowsTheOneMessage) {
         SCOPED_TRACE(name);
         host.boxes.clear();
         Choose(InHome(name));
-        dlg->OnOpenList();
+        dlg->OnCommand(IDC_OPEN_LIST, false);
         ExpectOneCreateFailedBox();
         EXPECT_EQ(host.texts[IDC_LIST], kOld);
-        EXPECT_EQ(dlg->m_strList, "work copy");
+        EXPECT_EQ(dlg->lists().List(), "");
     }
 }
 
@@ -172,14 +171,14 @@ TEST_F(ListFilesTest, LoadOfAFileLockedByAnotherHolderShowsTheMessage) {
     {
         LockHolder other(path);
         ASSERT_TRUE(other.held());
-        dlg->OnOpenList();
+        dlg->OnCommand(IDC_OPEN_LIST, false);
         ExpectOneCreateFailedBox();
         EXPECT_EQ(host.texts[IDC_LIST], kOld);
-        EXPECT_EQ(dlg->m_strList, "work copy");
+        EXPECT_EQ(dlg->lists().List(), "");
     }
     // Once the holder lets go the same file loads, and the load leaves no lock behind.
     host.boxes.clear();
-    dlg->OnOpenList();
+    dlg->OnCommand(IDC_OPEN_LIST, false);
     EXPECT_TRUE(host.boxes.empty());
     EXPECT_EQ(host.texts[IDC_LIST], "http://x/1\r\n");
     EXPECT_TRUE(LockHolder(path).held());
@@ -199,7 +198,7 @@ TEST_F(ListFilesTest, ReadErrorAfterOpeningReachesTheErrorWrapperAndKeepsTheList
     EXPECT_EQ(host.boxes[0].type, unsigned{MB_ICONSTOP});
     EXPECT_NE(host.boxes[0].text, Str(Sid::FileCreateFailed));
     EXPECT_EQ(host.texts[IDC_LIST], kOld);
-    EXPECT_EQ(dlg->m_strList, "work copy");
+    EXPECT_EQ(dlg->lists().List(), "");
 }
 
 // ---- saving ----
@@ -223,10 +222,10 @@ TEST_F(ListFilesTest, SaveWritesTheListBoxBytesExactlyOverALongerFile) {
         host.texts[IDC_LIST] = row.list;
         host.boxes.clear();
         Choose(path);
-        dlg->OnSaveList();
+        dlg->OnCommand(IDC_SAVE_LIST, false);
         const std::string got = ReadAll(path);
         EXPECT_TRUE(got == row.list) << "list " << Show(row.list) << "\n file " << Show(got);
-        EXPECT_EQ(dlg->m_strList, row.list);
+        EXPECT_EQ(dlg->lists().List(), row.list);
         EXPECT_TRUE(host.boxes.empty());
     }
     ASSERT_EQ(dialogs.size(), std::size(rows));
@@ -235,8 +234,8 @@ TEST_F(ListFilesTest, SaveWritesTheListBoxBytesExactlyOverALongerFile) {
 }
 
 TEST_F(ListFilesTest, CancelledSaveStillTakesTheListBoxText) {
-    dlg->OnSaveList();  // the fake host cancels file dialogs by default
-    EXPECT_EQ(dlg->m_strList, kOld);
+    dlg->OnCommand(IDC_SAVE_LIST, false);  // the fake host cancels file dialogs by default
+    EXPECT_EQ(dlg->lists().List(), kOld);
     EXPECT_EQ(host.calls, std::vector<std::string>{"FileDialog(save)"});
     EXPECT_NE(::access(InHome("Pomvex.txt").c_str(), F_OK), 0);
     EXPECT_TRUE(host.boxes.empty());
@@ -244,7 +243,7 @@ TEST_F(ListFilesTest, CancelledSaveStillTakesTheListBoxText) {
 
 TEST_F(ListFilesTest, SaveToAMissingFolderShowsTheMessageAndWritesNothing) {
     Choose(InHome("no such folder/list.txt"));
-    dlg->OnSaveList();
+    dlg->OnCommand(IDC_SAVE_LIST, false);
     ExpectOneCreateFailedBox();
     EXPECT_NE(::access(InHome("no such folder").c_str(), F_OK), 0);
     EXPECT_EQ(host.texts[IDC_LIST], kOld);
@@ -265,7 +264,7 @@ TEST_F(ListFilesTest, SaveOverAReadOnlyFileShowsTheMessageAndKeepsIt) {
         if (!immutable) GTEST_SKIP() << "running as root without the immutable flag";
     }
     Choose(path);
-    dlg->OnSaveList();
+    dlg->OnCommand(IDC_SAVE_LIST, false);
     ExpectOneCreateFailedBox();
     EXPECT_EQ(ReadAll(path), "keep me\r\n");
     if (immutable) {
@@ -284,7 +283,7 @@ TEST_F(ListFilesTest, SaveOverAFileLockedByAnotherHolderLeavesItWhole) {
     LockHolder other(path);
     ASSERT_TRUE(other.held());
     Choose(path);
-    dlg->OnSaveList();
+    dlg->OnCommand(IDC_SAVE_LIST, false);
     ExpectOneCreateFailedBox();
     EXPECT_EQ(ReadAll(path), "the holder's text\r\n");
 }
@@ -294,13 +293,13 @@ TEST_F(ListFilesTest, ListWithACharacterOutsideCp932IsNotSaved) {
     WriteAll(path, "previous file\r\n");
     host.nonCp932Controls.insert(IDC_LIST);
     Choose(path);
-    dlg->OnSaveList();
+    dlg->OnCommand(IDC_SAVE_LIST, false);
     ASSERT_EQ(host.boxes.size(), 1u);
     EXPECT_EQ(host.boxes[0].text, Str(Sid::TextNotCp932));
     EXPECT_EQ(host.boxes[0].type, unsigned{MB_ICONEXCLAMATION});
     EXPECT_TRUE(dialogs.empty()) << "no file dialog before the text is known to be savable";
     EXPECT_EQ(ReadAll(path), "previous file\r\n");
-    EXPECT_EQ(dlg->m_strList, "work copy");
+    EXPECT_EQ(dlg->lists().List(), "");
     EXPECT_EQ(host.texts[IDC_LIST], kOld);
     EXPECT_TRUE(host.textHistory.empty());
 }
@@ -320,9 +319,9 @@ TEST_F(ListFilesTest, SavedTextLoadsBackWithAFinalCrLf) {
     const std::string saved = "http://a/1\r\n\r\n\x88\x9F\r\nhttp://a/2";
     host.texts[IDC_LIST] = saved;
     Choose(path);
-    dlg->OnSaveList();
+    dlg->OnCommand(IDC_SAVE_LIST, false);
     host.texts[IDC_LIST] = "something else";
-    dlg->OnOpenList();
+    dlg->OnCommand(IDC_OPEN_LIST, false);
     EXPECT_EQ(host.texts[IDC_LIST], saved + "\r\n");
     EXPECT_TRUE(host.boxes.empty());
 }

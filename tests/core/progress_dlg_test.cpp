@@ -5,7 +5,7 @@
 
 #include "fake/FakeHost.h"
 #include "resources/Resource.h"
-#include "ui/ProgressDlg.h"
+#include "window/ProgressDlg.h"
 
 namespace {
 
@@ -16,7 +16,6 @@ int CountCalls(const FakeHost& host, const std::string& call) {
 TEST(ProgressDlg, CreateShowsTemplateWithRangeAndDefaultCaption) {
     FakeHost host;
     CProgressDlg dlg(host);
-    EXPECT_EQ(dlg.m_nCaptionID, 105u);
     ASSERT_TRUE(dlg.Create());
     ASSERT_EQ(host.modeless.size(), 1u);
     FakeDialogView& view = *host.modeless.back();
@@ -25,7 +24,6 @@ TEST(ProgressDlg, CreateShowsTemplateWithRangeAndDefaultCaption) {
     EXPECT_EQ(view.ranges[IDC_PROGDLG_PROGRESS], std::make_pair(0, 20480));
     EXPECT_EQ(view.pos[IDC_PROGDLG_PROGRESS], 0);
     EXPECT_FALSE(host.enabled);
-    EXPECT_TRUE(dlg.m_bParentDisabled);
 }
 
 TEST(ProgressDlg, ValueTextIsRawValueAndSetOnlyWhenChanged) {
@@ -107,7 +105,6 @@ TEST(ProgressDlg, AlreadyDisabledOwnerStaysDisabled) {
     {
         CProgressDlg dlg(host);
         ASSERT_TRUE(dlg.Create());
-        EXPECT_FALSE(dlg.m_bParentDisabled);
     }
     EXPECT_FALSE(host.enabled);
     EXPECT_EQ(CountCalls(host, "Enable(1)"), 0);
@@ -119,8 +116,6 @@ TEST(ProgressDlg, WithoutWindowEverythingIsHarmless) {
     CProgressDlg dlg(host, 999);  // no such string: empty caption, and never created anyway
     dlg.SetStatus("x");
     EXPECT_EQ(dlg.SetPos(5), 0);
-    dlg.m_bCancel = true;
-    EXPECT_TRUE(dlg.CheckCancelButton());
     EXPECT_FALSE(dlg.CheckCancelButton());
     EXPECT_FALSE(dlg.DestroyWindow());
     EXPECT_TRUE(host.calls.empty() || CountCalls(host, "Enable(1)") == 0);

@@ -62,7 +62,7 @@ class Rounds : public batch_test::BatchTest, public ::testing::WithParamInterfac
 
 TEST_P(Rounds, Table) {
     const Row& r = GetParam();
-    dlg->behaviours = r.jobs;
+    runner.behaviours = r.jobs;
     SetList("A\r\nB\r\n");
     dlg->OnCommand(r.check ? IDC_CHECK_LIST : IDC_GET, false);
     if (r.deadlineMs) host.SetTimer(TIMER_DEADLINE, r.deadlineMs);
@@ -72,15 +72,15 @@ TEST_P(Rounds, Table) {
     }
     ASSERT_TRUE(RunToEnd(1000000)) << r.name;
     const int64_t endMs = host.NowMs();
-    const std::string log = dlg->m_strLog;
+    const std::string log = dlg->batch().Log();
     host.Advance(700000);  // nothing more starts
-    EXPECT_EQ(dlg->calls, r.calls) << r.name;
+    EXPECT_EQ(runner.calls, r.calls) << r.name;
     EXPECT_EQ(Readable(log), Readable(r.log)) << r.name;
     EXPECT_EQ(endMs, r.endMs) << r.name;
     EXPECT_EQ(LogFile().has_value() && Readable(*LogFile()) == Readable(r.log), r.logFile)
         << r.name << ": log file " << Readable(LogFile().value_or("<none>"));
-    EXPECT_EQ(dlg->m_nJobsStarted, r.started) << r.name;
-    EXPECT_EQ(dlg->m_nJobsDone, r.done) << r.name;
+    EXPECT_EQ(dlg->batch().GetTally().Started(), r.started) << r.name;
+    EXPECT_EQ(dlg->batch().GetTally().Done(), r.done) << r.name;
 }
 
 const Row kRows[] = {

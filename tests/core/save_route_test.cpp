@@ -39,21 +39,19 @@ TEST(UrlCredentials, UserInfoIsLeftOutOfTheAuthorityOnly) {
 }
 
 TEST(FileMark, MarksRoundTripAndFailSilentlyWhereNoneCanBeStored) {
-    char tmpl[] = "/tmp/pomvex-mark-XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    const std::string file = Sj(tmpl) + Sj("/印.bin");
-    batch_test::WriteFileBytes(std::string(tmpl) + "/印.bin", "x");
+    TempDir tmp;
+    const std::string file = Sj(tmp.path().c_str()) + Sj("/印.bin");
+    batch_test::WriteFileBytes(tmp / "印.bin", "x");
     EXPECT_TRUE(filemark::Set(file, "user.t", std::string("a\0b", 3)));
     EXPECT_EQ(filemark::Get(file, "user.t"), std::string("a\0b", 3));
     filemark::Remove(file, "user.t");
     EXPECT_EQ(filemark::Get(file, "user.t"), std::nullopt);
     // A device takes no user attributes; a missing file and a name with no CP932 form none.
-    for (const std::string& path : {std::string("/dev/null"), Sj(tmpl) + "/gone", file + "\x81"}) {
+    for (const std::string& path : {std::string("/dev/null"), tmp / "gone", file + "\x81"}) {
         EXPECT_FALSE(filemark::Set(path, "user.t", "v")) << path;
         EXPECT_EQ(filemark::Get(path, "user.t"), std::nullopt) << path;
         filemark::Remove(path, "user.t");
     }
-    batch_test::RemoveTree(tmpl);
 }
 
 // One table over the target, its .part and their marks.
@@ -94,9 +92,8 @@ TEST(SaveRoute, PlanOverEveryStateOfTargetAndPart) {
         {"gopher: from byte 0", markedHere, missing, "gopher://h/f.bin", false, false, true, 0},
         {"file: from byte 0", markedHere, missing, "FILE:///h/f.bin", false, false, true, 0},
     };
-    char tmpl[] = "/tmp/pomvex-route-XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    const std::string dir = tmpl;
+    TempDir tmp;
+    const std::string dir = tmp.path();
     for (const Row& r : rows) {
         SCOPED_TRACE(r.name);
         batch_test::RemoveTree(dir);
@@ -132,7 +129,6 @@ TEST(SaveRoute, PlanOverEveryStateOfTargetAndPart) {
             EXPECT_EQ(route.resume->validator, "\"etag\" 1000");
         }
     }
-    batch_test::RemoveTree(dir);
 }
 
 }  // namespace

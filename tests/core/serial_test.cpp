@@ -79,7 +79,6 @@ class SerialTest : public ListsTest {
     void SetUp() override {
         ListsTest::SetUp();
         host.texts[IDC_LIST] = "http://typed/by/hand\r\n";
-        dlg->m_strList = "http://typed/by/hand\r\n";
     }
     // Opens the dialog, types `t` and presses OK; a refused OK is followed by Cancel.
     Session Run(const Typed& t) {
@@ -96,7 +95,7 @@ class SerialTest : public ListsTest {
             s.selectedAll = view.selectedAll;
             return s.ended ? IDOK : (view.PressCancel(), IDCANCEL);
         };
-        dlg->OnSerial();
+        dlg->OnCommand(ID_TOOL_SERIAL, true);
         return s;
     }
     static std::string Lines(const std::string& prefix, int first, int last,
@@ -147,7 +146,7 @@ TEST_F(SerialTest, OkReplacesTheListWithNumberedLines) {
         EXPECT_TRUE(s.ended);
         EXPECT_TRUE(s.boxes.empty());
         EXPECT_EQ(host.texts[IDC_LIST], row.list);
-        EXPECT_EQ(dlg->m_strList, row.list);
+        EXPECT_EQ(dlg->lists().List(), row.list);
         EXPECT_EQ(host.calls, std::vector<std::string>{"Invalidate(1)"});
     }
     EXPECT_TRUE(host.boxes.empty());
@@ -185,7 +184,7 @@ TEST_F(SerialTest, RefusedFieldKeepsTheDialogOpenWithOneBox) {
         EXPECT_EQ(s.focus, row.field);
         EXPECT_EQ(s.selectedAll, row.field);
         EXPECT_EQ(host.texts[IDC_LIST], "http://typed/by/hand\r\n");
-        EXPECT_EQ(dlg->m_strList, "http://typed/by/hand\r\n");
+        EXPECT_EQ(dlg->lists().List(), "");
         EXPECT_TRUE(host.calls.empty());
     }
 }
@@ -197,9 +196,9 @@ TEST_F(SerialTest, CancelAfterEditingChangesNothing) {
         EXPECT_TRUE(view.PressCancel());
         return IDCANCEL;
     };
-    dlg->OnSerial();
+    dlg->OnCommand(ID_TOOL_SERIAL, true);
     EXPECT_EQ(host.texts[IDC_LIST], "http://typed/by/hand\r\n");
-    EXPECT_EQ(dlg->m_strList, "http://typed/by/hand\r\n");
+    EXPECT_EQ(dlg->lists().List(), "");
     EXPECT_TRUE(host.textHistory.empty());
     EXPECT_TRUE(host.calls.empty());
 }

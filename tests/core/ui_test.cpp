@@ -11,40 +11,30 @@
 #include <vector>
 
 #include "fake/FakeHost.h"
+#include "fake/NoInternet.h"
+#include "fake/TestFolders.h"
 #include "fake/TestText.h"
 #include "platform/Exceptions.h"
 #include "platform/Internet.h"
 #include "platform/TextInput.h"
-#include "resources/Text.h"
 #include "resources/Resource.h"
 #include "resources/Strings.h"
-#include "ui/PomvexDlg.h"
+#include "resources/Text.h"
+#include "window/PomvexDlg.h"
 
 namespace {
 
-class NoInternet : public InternetClient {
-  public:
-    std::unique_ptr<CInternetSession> OpenSession(const std::string&) override {
-        throw CInternetException(0, "");
-    }
-};
-
 class ShellTest : public ::testing::Test {
   protected:
+    // The program folder does not exist yet: the start-up makes it.
     void SetUp() override {
-        char tmpl[] = "/tmp/pomvex-ui-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        m_base = tmpl;
-        m_folder = m_base + "/Pomvex";
         setenv("POMVEX_HOME", m_folder.c_str(), 1);
         host.Attach(&dlg);
     }
-    void TearDown() override {
-        std::string cmd = "rm -rf '" + m_base + "'";
-        EXPECT_EQ(system(cmd.c_str()), 0);
-    }
+    void TearDown() override { unsetenv("POMVEX_HOME"); }
 
-    std::string m_base, m_folder;
+    TempDir m_base;
+    const std::string m_folder = m_base / "Pomvex";
     FakeHost host;
     NoInternet internet;
     CPomvexDlg dlg{host, internet};
@@ -55,12 +45,12 @@ TEST_F(ShellTest, InitDialogSetsStartValuesAndDefaults) {
 
     struct stat st {};
     EXPECT_EQ(stat(m_folder.c_str(), &st), 0) << "program folder not created";
-    EXPECT_EQ(dlg.m_nCursor, 0);
-    EXPECT_EQ(dlg.m_bIdle, 1);
-    EXPECT_EQ(dlg.m_bArmed, 0);
-    EXPECT_EQ(dlg.m_nBytesSinceSample, 0);
-    EXPECT_TRUE(dlg.m_strLog.empty());
-    EXPECT_TRUE(dlg.m_strMonth.empty());
+    EXPECT_EQ(dlg.batch().Cursor(), 0);
+    EXPECT_EQ(dlg.batch().Idle(), 1);
+    EXPECT_EQ(dlg.batch().Armed(), 0);
+    EXPECT_EQ(dlg.batch().GetRate().BytesSinceSample(), 0);
+    EXPECT_TRUE(dlg.batch().Log().empty());
+    EXPECT_TRUE(dlg.batch().GetSchedule().m_strMonth.empty());
 
     EXPECT_EQ(host.texts[IDC_SAVE_DIR], m_folder + "/");
     EXPECT_EQ(host.texts[IDC_LOG], Sj("LOGを表示します\r\n"));
@@ -117,10 +107,12 @@ TEST_F(ShellTest, CommandTableRoutesEverySource) {
     };
     auto loadedFor = [](int mode) {
         return [mode](CPomvexDlg& d, FakeHost&) {
-            return d.m_nCursor == 1 && d.m_bDownloadMode == mode;
+            return d.batch().Cursor() == 1 && d.batch().Downloading() == mode;
         };
     };
-    auto armed = [](CPomvexDlg& d, FakeHost&) { return d.m_bArmed == 1 && d.m_strMonth == "11"; };
+    auto armed = [](CPomvexDlg& d, FakeHost&) {
+        return d.batch().Armed() == 1 && d.batch().GetSchedule().m_strMonth == "11";
+    };
     auto fileDialog = [](const char* call) {
         return
             [call](CPomvexDlg&, FakeHost& h) { return !h.calls.empty() && h.calls.back() == call; };
@@ -137,10 +129,11 @@ TEST_F(ShellTest, CommandTableRoutesEverySource) {
         {"リストをチェック menu", ID_TOOL_CHECK_LIST, true, loadedFor(0)},
         {"あとでGet button", IDC_GET_LATER, false, armed},
         {"タイマー menu", ID_DOWNLOAD_TIMER, true, armed},
-        {"NEXT button", IDC_NEXT, false, [](CPomvexDlg& d, FakeHost&) { return d.m_bReady == 1; }},
+        {"NEXT button", IDC_NEXT, false,
+         [](CPomvexDlg& d, FakeHost&) { return d.batch().Ready() == 1; }},
         {"中止 button", IDC_ABORT, false,
          [](CPomvexDlg& d, FakeHost& h) {
-             return d.m_strLog == Str(Sid::LogAborted) && h.texts[IDC_LOG] == d.m_strLog;
+             return d.batch().Log() == Str(Sid::LogAborted) && h.texts[IDC_LOG] == d.batch().Log();
          }},
         {"リストを開く button", IDC_OPEN_LIST, false, fileDialog("FileDialog(open)")},
         {"リストを開く menu", ID_LIST_OPEN, true, fileDialog("FileDialog(open)")},
@@ -155,7 +148,6 @@ TEST_F(ShellTest, CommandTableRoutesEverySource) {
         CPomvexDlg d(h, internet);
         h.Attach(&d);
         d.OnInitDialog();
-        d.m_bReady = 0;
         h.calls.clear();
         d.OnCommand(r.id, r.fromMenu);
         EXPECT_TRUE(r.reached(d, h)) << "command " << r.id << " did not reach its handler";
@@ -239,12 +231,12 @@ TEST_F(ShellTest, ErrorWrapperKeepsWhatRanBeforeTheFailure) {
     bool after = false;
     dlg.RunGuarded(
         [&] {
-            dlg.m_strLog += "before\r\n";
+            host.SetDlgItemText(IDC_URL, "before");
             throw CFileException(CFileException::diskFull, "/x");
             after = true;
         },
         false);
-    EXPECT_EQ(dlg.m_strLog, "before\r\n");
+    EXPECT_EQ(host.texts[IDC_URL], "before");
     EXPECT_FALSE(after);
     ASSERT_EQ(host.boxes.size(), 1u);
 }
@@ -273,21 +265,21 @@ TEST_F(ShellTest, ClosingExchangeChecksTwoBytesPerCombo) {
         h.focus = 0;
         h.texts[r.id] = Sj(r.typed);
         EXPECT_EQ(d.OnOKCommand(), r.closes);
-        std::string* fields[] = {&d.m_strMonth, &d.m_strDay, &d.m_strHour, &d.m_strMinute,
-                                 &d.m_strDuration};
+        const Schedule& exchanged = d.batch().GetSchedule();
+        const std::string* fields[] = {&exchanged.m_strMonth, &exchanged.m_strDay,
+                                       &exchanged.m_strHour, &exchanged.m_strMinute,
+                                       &exchanged.m_strDuration};
         const int step = r.id - IDC_MONTH;
-        std::string* field = fields[step];
+        const std::string* field = fields[step];
         EXPECT_EQ(*field, Sj(r.typed));
         if (r.closes) {
             EXPECT_TRUE(h.boxes.empty());
-            EXPECT_EQ(d.m_strListEdit, h.texts[IDC_LIST]);
             continue;
         }
         ASSERT_EQ(h.boxes.size(), 1u);
         EXPECT_EQ(h.boxes[0].text, Sj("2 文字以内で入力してください。"));
         EXPECT_EQ(h.boxes[0].type, unsigned(MB_ICONEXCLAMATION));
         EXPECT_EQ(h.focus, r.id);
-        EXPECT_TRUE(d.m_strListEdit.empty());
         // The steps after the failing one did not run.
         for (int later = step + 1; later < 5; ++later) EXPECT_TRUE(fields[later]->empty());
     }
@@ -299,8 +291,8 @@ TEST_F(ShellTest, ClosingExchangeStopsOnTextWithoutCp932Form) {
     EXPECT_FALSE(dlg.OnOKCommand());
     ASSERT_EQ(host.boxes.size(), 1u);
     EXPECT_EQ(host.boxes[0].text, Str(Sid::TextNotCp932));
-    EXPECT_EQ(dlg.m_strMonth, "11");
-    EXPECT_TRUE(dlg.m_strDay.empty());
+    EXPECT_EQ(dlg.batch().GetSchedule().m_strMonth, "11");
+    EXPECT_TRUE(dlg.batch().GetSchedule().m_strDay.empty());
 }
 
 }  // namespace

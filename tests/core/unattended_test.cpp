@@ -21,7 +21,7 @@ class Unattended : public batch_test::BatchTest {
     void SetUp() override {
         BatchTest::SetUp();
         host.Attach(nullptr);
-        dlg = std::make_unique<batch_test::BatchDlg>(host, internet);
+        dlg = std::make_unique<CPomvexDlg>(host, runner);
         dlg->SetDesktop(desktop);
         host.Attach(dlg.get());
         dlg->OnInitDialog();
@@ -49,6 +49,7 @@ class Unattended : public batch_test::BatchTest {
     using BatchTest::dlg;
     using BatchTest::home;
     using BatchTest::host;
+    using BatchTest::runner;
     using BatchTest::RunToEnd;
     using BatchTest::SetList;
     FakeDesktop desktop;
@@ -87,7 +88,7 @@ const Row kRows[] = {
       "notify ダウンロードが終わりました / 開始 2件、DL終了 2件、未完了 0件"}},
     {"CheckListCountsTheUrlsChecked",
      [](Unattended& t) {
-         t.dlg->behaviours["B"] = {Behaviour::ErrorBeforeOpen};
+         t.runner.behaviours["B"] = {Behaviour::ErrorBeforeOpen};
          t.CheckList("A\r\nB\r\nC\r\n");
          ASSERT_TRUE(t.RunToEnd());  // B waits for the watchdog
      },
@@ -98,14 +99,15 @@ const Row kRows[] = {
          t.Arm("0", "0", "1");
          t.SetList("A\r\n");
          t.host.Advance(60000);  // the match at 50 s; A at 51 s, the end at 52 s
-         ASSERT_EQ(t.dlg->m_nCursor, 0);
+         ASSERT_EQ(t.dlg->batch().Cursor(), 0);
          t.host.Advance(3600000);
      },
      {kHoldScheduled, kRelease,
       "notify ダウンロードが終わりました / 開始 1件、DL終了 1件、未完了 0件"}},
     {"DeadlineCutsTheScheduledBatch",
      [](Unattended& t) {
-         t.dlg->behaviours["H"] = {Behaviour::Normal, 3700, 1000};  // still copying at the deadline
+         t.runner.behaviours["H"] = {Behaviour::Normal, 3700,
+                                     1000};  // still copying at the deadline
          t.Arm("0", "0", "1");
          t.SetList("A\r\nH\r\nC\r\n");
          t.host.Advance(3800000);  // H, let go on by the deadline, ends and is counted
@@ -115,9 +117,9 @@ const Row kRows[] = {
     {"ScheduledLoadFailsAndDisarms",
      [](Unattended& t) {
          t.Arm("0", "0", "1");
-         batch_test::RemoveTree(t.home);
+         batch_test::RemoveTree(t.home.path());
          t.host.Advance(60000);
-         ASSERT_EQ(t.dlg->m_bArmed, 0);
+         ASSERT_EQ(t.dlg->batch().Armed(), 0);
      },
      {kHoldScheduled, kRelease}},
     {"BatchByHandWhileArmedKeepsTheLock",
@@ -140,7 +142,7 @@ const Row kRows[] = {
      {kHoldDownload, kRelease}},
     {"ProgressCancelSendsNothing",
      [](Unattended& t) {
-         t.dlg->behaviours["A"] = {Behaviour::Cancel, 2, 500};
+         t.runner.behaviours["A"] = {Behaviour::Cancel, 2, 500};
          t.Get("A\r\nB\r\n");
          t.Tick();
          t.host.Advance(5000);
@@ -148,7 +150,7 @@ const Row kRows[] = {
      {kHoldDownload, kRelease}},
     {"DeadlineDuringATransfer_TheLockAndTheNoticeWaitForIt",
      [](Unattended& t) {
-         t.dlg->behaviours["A"] = {Behaviour::Normal, 10, 1000};
+         t.runner.behaviours["A"] = {Behaviour::Normal, 10, 1000};
          t.host.SetTimer(TIMER_DEADLINE, 5500);  // 4.5 s into the copy of A
          t.Get("A\r\nB\r\n");
          t.Tick();

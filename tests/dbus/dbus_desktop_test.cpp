@@ -28,7 +28,7 @@
 #include "platform/dbus/DBusDesktop.h"
 #include "resources/Resource.h"
 #include "transfer/LocalServers.h"
-#include "ui/PomvexDlg.h"
+#include "window/PomvexDlg.h"
 
 extern char** environ;
 
@@ -136,11 +136,11 @@ Outcome RunBatch(Desktop& desktop, const std::function<void()>& onGet,
         [&] {
             QCoreApplication::processEvents();
             onFiring(dlg);
-            return dlg.m_nCursor == 0;
+            return dlg.batch().Cursor() == 0;
         },
         300000);
     host.Attach(nullptr);
-    out.log = dlg.m_strLog;
+    out.log = dlg.batch().Log();
     for (size_t at; (at = out.log.find(save.path())) != std::string::npos;)
         out.log.replace(at, save.path().size(), "<save>");
     out.saved = testsrv::ReadBytes(save / "a.bin");
@@ -171,7 +171,7 @@ TEST(OnTheBus, LockHeldThroughTheBatchClosedAfterIt_OneNotificationWithTheTally)
                 << "the lock's descriptor never arrived";
         },
         [&](const CPomvexDlg& dlg) {
-            if (dlg.m_nCursor != 0 && !HoldsPipe(inhibit["pipe"].toInteger()))
+            if (dlg.batch().Cursor() != 0 && !HoldsPipe(inhibit["pipe"].toInteger()))
                 heldThroughout = false;
         });
     ASSERT_TRUE(out.ended);

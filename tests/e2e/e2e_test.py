@@ -5,7 +5,7 @@ Starts Xvfb, a local HTTP server on 127.0.0.1, installs the build into a tempora
 starts pomvex with POMVEX_HOME in a temporary folder and drives it only with X input
 (xdotool). Checks the downloaded files byte for byte and the log file's CP932 lines.
 
-Usage: e2e_test.py BUILD_DIR [scenario ...]   (scenarios: later, get, check, second, sigterm; default: all)
+Usage: e2e_test.py BUILD_DIR [scenario ...]   (scenarios: later, get, check, second, sigterm, handed; default: all)
 The installed launcher and icons are checked every time. Exit status 77: Xvfb or xdotool missing.
 """
 import datetime
@@ -65,12 +65,12 @@ class Display:
 
 
 class App:
-    def __init__(self, binary, display, home, **more_env):
+    def __init__(self, binary, display, home, *args, **more_env):
         env = dict(os.environ, DISPLAY=display.name, POMVEX_HOME=home, QT_QPA_PLATFORM="xcb", **more_env)
         for k in ("http_proxy", "https_proxy", "ftp_proxy", "HTTP_PROXY", "HTTPS_PROXY", "all_proxy", "ALL_PROXY"):
             env.pop(k, None)
         self.env = env
-        self.proc = subprocess.Popen([binary], env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.proc = subprocess.Popen([binary, *args], env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         # Another scenario's window may be open on the same display: find ours by its process.
         self.wid = self.xdo("search", "--sync", "--all", "--onlyvisible", "--pid", str(self.proc.pid),
                             "--name", "^Pomvex$").split()[0]
@@ -240,6 +240,39 @@ def scenario_second(binary, display, server, files, home):
     yield from ()
 
 
+def scenario_handed(binary, display, server, files, home):
+    """URLs and list files (CP932 and UTF-8) on the command line with --get run at once; a second
+    start with a URL and --get hands it to the running copy, which runs the longer list."""
+    bus = subprocess.Popen(["dbus-daemon", "--session", "--nofork", "--print-address=1"], stdout=subprocess.PIPE, text=True)
+    names = list(files)
+    urls = [server.url(n) for n in names]
+    lists = os.path.join(home + "-lists")
+    os.mkdir(lists)
+    with open(os.path.join(lists, "一覧.txt"), "wb") as f:
+        f.write((urls[1] + "\r\n").encode("cp932"))
+    with open(os.path.join(lists, "utf8.txt"), "w", encoding="utf-8") as f:
+        f.write("\ufeff" + urls[2] + "\n")
+    log = os.path.join(home, "Pomvex.log")
+    app = None
+    try:
+        env = {"DBUS_SESSION_BUS_ADDRESS": bus.stdout.readline().strip()}
+        app = App(binary, display, home, "--get", urls[0], os.path.join(lists, "一覧.txt"),
+                  os.path.join(lists, "utf8.txt"), **env)
+        assert wait_for(log, 60), "no log file after --get"
+        expect_lines(log_lines(home), sum(([CLOCK, re.escape(u) + "をDLします", "保存先 .*", CLOCK + "   DL終了しました"]
+                                            for u in urls[:3]), []))
+        os.remove(log)
+        assert subprocess.run([binary, "--get", urls[0]], env=app.env, timeout=30).returncode == 0
+        assert wait_for(log, 60), "the handed-over list did not run"
+        got = log_lines(home)
+        assert [l for l in got if l.endswith("をDLします")] == [u + "をDLします" for u in urls[:3] + urls[:1]], got
+    finally:
+        if app:
+            app.close()
+        bus.terminate()
+    yield from ()
+
+
 def scenario_sigterm(binary, display, server, files, home):
     """SIGTERM (a logout) in the middle of a download: Pomvex.log is written with the line that
     says so, the partial file keeps its mark, and the next run continues it."""
@@ -282,7 +315,7 @@ def scenario_install(prefix):
     """What `cmake --install` put under the prefix for the desktop: launcher and icons."""
     with open(os.path.join(prefix, "share", "applications", "pomvex.desktop"), encoding="utf-8") as f:
         entry = dict(line.split("=", 1) for line in f.read().splitlines() if "=" in line)
-    assert entry.get("Exec") == "pomvex" and entry.get("Icon") == "pomvex", entry
+    assert entry.get("Exec") == "pomvex %U" and entry.get("Icon") == "pomvex", entry
     assert entry.get("Categories") == "Network;FileTransfer;", entry
     icons = os.path.join(prefix, "share", "icons", "hicolor")
     for size in (16, 32, 48, 64, 128, 256):
@@ -295,7 +328,7 @@ def scenario_install(prefix):
 
 
 SCENARIOS = {"later": scenario_later, "get": scenario_get, "check": scenario_check,
-             "second": scenario_second, "sigterm": scenario_sigterm}
+             "second": scenario_second, "sigterm": scenario_sigterm, "handed": scenario_handed}
 
 
 def main():

@@ -1,4 +1,4 @@
-// Seams the window suites share: an internet client that never connects, and the real logic
+// Seams the window suites share: the real logic
 // with hooks for commands and timers.
 #pragma once
 
@@ -8,16 +8,10 @@
 #include <utility>
 #include <vector>
 
+#include "fake/NoInternet.h"
 #include "platform/Exceptions.h"
 #include "platform/Internet.h"
-#include "ui/PomvexDlg.h"
-
-class NoInternet : public InternetClient {
-  public:
-    std::unique_ptr<CInternetSession> OpenSession(const std::string&) override {
-        throw CInternetException(0, "");
-    }
-};
+#include "window/PomvexDlg.h"
 
 // The real logic, with seams for tests: commands can be recorded instead of run, timer ids
 // from 90 up go to a test function (under the error wrapper, as every timer does), and every

@@ -16,39 +16,38 @@
 #include "platform/qt/QtHost.h"
 #include "qt/QtTestSupport.h"
 #include "resources/Resource.h"
-#include "ui/PomvexDlg.h"
+#include "window/PomvexDlg.h"
 
 namespace {
 
-// Keeps the transfers' contract: URL open (idle 0), then a normal end (ready 1, idle 1). Job 2
-// copies for about 2.5 s and pumps between its blocks, as a download does.
-class LoopLogic : public CPomvexDlg {
+// Ends every job normally. Job 2 copies for about 2.5 s and pumps between its blocks, as a
+// download does.
+class LoopJobs : public JobRunner {
   public:
-    using CPomvexDlg::CPomvexDlg;
-
-    JobResult DownloadItem(int index) override {
-        clocks.push_back(m_strClock);
-        m_strLog += m_strClock + " [D" + std::to_string(index) + " " +
-                    m_strJobs[static_cast<size_t>(index)] + "]\r\n";
-        m_bIdle = 0;
-        if (index == 2) {
-            const std::string clockAtStart = m_strClock;
+    JobResult Download(const JobRequest& job, JobSink& sink) override {
+        clocks.push_back(sink.Clock());
+        std::string tag = "D";
+        tag += std::to_string(job.slot);
+        sink.AppendLog(sink.Clock() + " [" + tag + " " + job.url + "]\r\n");
+        sink.UrlOpened();
+        if (job.slot == 2) {
+            const std::string clockAtStart = sink.Clock();
             const size_t startsBefore = clocks.size();
             QElapsedTimer copy;
             copy.start();
             while (copy.elapsed() < 2500) {
                 QThread::msleep(5);
-                m_host.PumpMessages();
+                host->PumpMessages();
             }
-            clockRanDuringCopy = m_strClock != clockAtStart;
+            clockRanDuringCopy = sink.Clock() != clockAtStart;
             nestedStarts = clocks.size() - startsBefore;
         }
-        m_strLog += "[D" + std::to_string(index) + " done]\r\n";
-        m_bReady = 1;
-        m_bIdle = 1;
+        sink.AppendLog("[" + tag + " done]\r\n");
         return JobOutcome::Done;
     }
+    JobResult Check(const JobRequest& job, JobSink& sink) override { return Download(job, sink); }
 
+    Host* host = nullptr;             // the window's, once it is made
     std::vector<std::string> clocks;  // the clock text at each job start
     bool clockRanDuringCopy = false;
     size_t nestedStarts = 0;
@@ -73,36 +72,39 @@ class TestBatchLoop : public QObject {
     }
 
     void threeJobsRunToTheEndAndLeaveTheLogFile() {
-        NoInternet internet;
-        QtHost host([&internet](Host& h) { return std::make_unique<LoopLogic>(h, internet); });
-        auto& logic = static_cast<LoopLogic&>(host.logic());
+        LoopJobs jobs;
+        QtHost host([&jobs](Host& h) {
+            jobs.host = &h;
+            return std::make_unique<CPomvexDlg>(h, jobs);
+        });
+        auto& logic = static_cast<CPomvexDlg&>(host.logic());
         host.show();
 
         host.SetDlgItemText(IDC_LIST, "http://a/1\r\nhttp://a/2\r\nhttp://a/3\r\n");
         logic.OnCommand(IDC_GET, false);
-        QCOMPARE(logic.m_nCursor, 1);
+        QCOMPARE(logic.batch().Cursor(), 1);
 
-        QTRY_VERIFY_WITH_TIMEOUT(logic.clocks.size() == 3 && logic.m_nCursor == 0, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(jobs.clocks.size() == 3 && logic.batch().Cursor() == 0, 10000);
 
-        QCOMPARE(logic.m_bReady, uint8_t{0});
-        QCOMPARE(logic.m_bIdle, uint8_t{1});
-        QVERIFY2(logic.clockRanDuringCopy, "the tick must fire nested inside the long download");
-        QCOMPARE(logic.nestedStarts, size_t{0});
+        QVERIFY(!logic.batch().Ready());
+        QVERIFY(logic.batch().Idle());
+        QVERIFY2(jobs.clockRanDuringCopy, "the tick must fire nested inside the long download");
+        QCOMPARE(jobs.nestedStarts, size_t{0});
         // Each job started on its own tick.
-        QVERIFY(logic.clocks[0] != logic.clocks[1]);
-        QVERIFY(logic.clocks[1] != logic.clocks[2]);
+        QVERIFY(jobs.clocks[0] != jobs.clocks[1]);
+        QVERIFY(jobs.clocks[1] != jobs.clocks[2]);
 
-        const std::string expected = logic.clocks[0] + " [D1 http://a/1]\r\n[D1 done]\r\n" +
-                                     logic.clocks[1] + " [D2 http://a/2]\r\n[D2 done]\r\n" +
-                                     logic.clocks[2] + " [D3 http://a/3]\r\n[D3 done]\r\n";
+        const std::string expected = jobs.clocks[0] + " [D1 http://a/1]\r\n[D1 done]\r\n" +
+                                     jobs.clocks[1] + " [D2 http://a/2]\r\n[D2 done]\r\n" +
+                                     jobs.clocks[2] + " [D3 http://a/3]\r\n[D3 done]\r\n";
         const std::string logFile = ReadBytes(m_home.filePath("Pomvex.log").toStdString());
         QCOMPARE(QByteArray::fromStdString(logFile), QByteArray::fromStdString(expected));
         QCOMPARE(ReadBytes(m_home.filePath("Pomvex.PVX").toStdString()),
                  std::string("http://a/1\r\nhttp://a/2\r\nhttp://a/3\r\n"));
         // The clock text is the CP932 pattern "MM月DD日", U+3000, a space, the time.
-        QCOMPARE(logic.clocks[0].size(), size_t{19});
-        QCOMPARE(logic.clocks[0].substr(2, 2), std::string("\x8C\x8E"));
-        QCOMPARE(logic.clocks[0].substr(6, 5), std::string("\x93\xFA\x81\x40 "));
+        QCOMPARE(jobs.clocks[0].size(), size_t{19});
+        QCOMPARE(jobs.clocks[0].substr(2, 2), std::string("\x8C\x8E"));
+        QCOMPARE(jobs.clocks[0].substr(6, 5), std::string("\x93\xFA\x81\x40 "));
     }
 
   private:

@@ -10,11 +10,11 @@
 #include <vector>
 
 #include "platform/Exceptions.h"
-#include "resources/Text.h"
 #include "platform/qt/QtHost.h"
 #include "qt/QtTestSupport.h"
 #include "resources/Resource.h"
-#include "ui/PomvexDlg.h"
+#include "resources/Text.h"
+#include "window/PomvexDlg.h"
 
 namespace {
 

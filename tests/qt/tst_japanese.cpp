@@ -27,7 +27,7 @@
 #include "platform/qt/QtHost.h"
 #include "qt/QtTestSupport.h"
 #include "resources/Resource.h"
-#include "ui/PomvexDlg.h"
+#include "window/PomvexDlg.h"
 
 namespace {
 

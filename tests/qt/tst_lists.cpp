@@ -21,26 +21,24 @@
 
 #include "fake/TestText.h"
 #include "platform/Internet.h"
-#include "resources/Text.h"
 #include "platform/qt/QtHost.h"
 #include "qt/QtTestSupport.h"
 #include "resources/Resource.h"
 #include "resources/Strings.h"
-#include "ui/PomvexDlg.h"
+#include "resources/Text.h"
+#include "window/PomvexDlg.h"
 
 namespace {
 
 // The main window's logic with a stand-in transfer that ends every job at once, normally, so a
 // started batch moves on by one job per tick.
-class BatchLogic : public CPomvexDlg {
+class QuickJobs : public JobRunner {
   public:
-    using CPomvexDlg::CPomvexDlg;
-    JobResult DownloadItem(int index) override {
-        started.push_back(index);
-        m_bReady = 1;
-        m_bIdle = 1;
+    JobResult Download(const JobRequest& job, JobSink&) override {
+        started.push_back(job.slot);
         return JobOutcome::Done;
     }
+    JobResult Check(const JobRequest& job, JobSink& sink) override { return Download(job, sink); }
     std::vector<int> started;  // job indexes in the order the sequencer started them
 };
 
@@ -76,7 +74,7 @@ class TestLists : public QObject {
         QWidget* modal = QApplication::activeModalWidget();
         T* want = qobject_cast<T*>(modal);
         if (want) {
-            int now = static_cast<int>(m_logic->started.size());
+            int now = static_cast<int>(m_jobs->started.size());
             if (base < 0) base = now;
             if (now - base >= jobs) {
                 act(want);
@@ -118,9 +116,9 @@ class TestLists : public QObject {
     }
 
     QTemporaryDir m_home;
-    std::unique_ptr<NoInternet> m_internet;
+    std::unique_ptr<QuickJobs> m_jobs;
     std::unique_ptr<QtHost> m_host;
-    BatchLogic* m_logic = nullptr;  // owned by m_host
+    CPomvexDlg* m_logic = nullptr;  // owned by m_host
     QStringList m_errors;
 
   private slots:
@@ -128,9 +126,9 @@ class TestLists : public QObject {
         QVERIFY(m_home.isValid());
         qputenv("POMVEX_HOME", m_home.path().toLocal8Bit());
         m_errors.clear();
-        m_internet = std::make_unique<NoInternet>();
+        m_jobs = std::make_unique<QuickJobs>();
         m_host = std::make_unique<QtHost>([this](Host& host) {
-            auto logic = std::make_unique<BatchLogic>(host, *m_internet);
+            auto logic = std::make_unique<CPomvexDlg>(host, *m_jobs);
             m_logic = logic.get();
             return logic;
         });
@@ -140,7 +138,7 @@ class TestLists : public QObject {
         for (int i = 1; i <= 100; ++i) urls += "http://127.0.0.1:9/f" + std::to_string(i) + "\r\n";
         m_host->SetDlgItemText(IDC_LIST, urls);
         MainButton(IDC_GET)->click();
-        QCOMPARE(m_logic->m_nCursor, 1);
+        QCOMPARE(m_logic->batch().Cursor(), 1);
     }
     void cleanup() {
         m_host.reset();
@@ -161,15 +159,15 @@ class TestLists : public QObject {
             Type(name, path);
             QTest::keyClick(name, Qt::Key_Return);
         });
-        const size_t before = m_logic->started.size();
+        const size_t before = m_jobs->started.size();
         MainButton(IDC_OPEN_LIST)->click();
         QVERIFY2(m_errors.isEmpty(), qPrintable(m_errors.join('\n')));
         QCOMPARE(shownDir, m_home.path());
         QCOMPARE(shownName, QStringLiteral("Pomvex.txt"));
-        QVERIFY(m_logic->started.size() >= before + 2);  // the batch went on inside the dialog
+        QVERIFY(m_jobs->started.size() >= before + 2);  // the batch went on inside the dialog
         const std::string want = "http://x/a\r\nhttp://x/b\r\n\r\nhttp://x/\x88\x9F\r\n";
         QCOMPARE(m_host->GetDlgItemText(IDC_LIST), want);
-        QCOMPARE(m_logic->m_strList, want);
+        QCOMPARE(m_logic->lists().List(), want);
     }
 
     void saveListAsksBeforeReplacing() {
@@ -251,7 +249,7 @@ class TestLists : public QObject {
             Type(suffix, ".jpg ");
             ok->click();
         });
-        const size_t before = m_logic->started.size();
+        const size_t before = m_jobs->started.size();
         MenuAction(QString::fromUtf8("連番編集"))->trigger();
         QVERIFY2(m_errors.isEmpty(), qPrintable(m_errors.join('\n')));
         QCOMPARE(from0, QStringLiteral("0"));
@@ -260,12 +258,12 @@ class TestLists : public QObject {
         QCOMPARE(firstBox, Q(Sid::SerialEnterInteger));
         QVERIFY(focusAfterBox && focusAfterBox == fromEdit);
         QCOMPARE(selectedAfterBox, QStringLiteral("abc"));
-        QVERIFY(m_logic->started.size() >= before + 1);
+        QVERIFY(m_jobs->started.size() >= before + 1);
         std::string want;
         for (const char* n : {"08", "09", "10", "11"})
             want += Sj("http://h/画 像") + n + ".jpg \r\n";
         QCOMPARE(m_host->GetDlgItemText(IDC_LIST), want);
-        QCOMPARE(m_logic->m_strList, want);
+        QCOMPARE(m_logic->lists().List(), want);
     }
 
     void serialCancelChangesNothing() {

@@ -26,7 +26,7 @@
 #include "resources/Strings.h"
 #include "resources/Templates.h"
 #include "resources/Text.h"
-#include "ui/PomvexDlg.h"
+#include "window/PomvexDlg.h"
 
 namespace {
 
@@ -143,11 +143,11 @@ class TestMainWindow : public QObject {
         for (int id : {IDC_URL, IDC_CLOCK, IDC_STATE})
             QCOMPARE(h.GetDlgItemText(id), std::string());
         TestDlg& d = logicOf(h);
-        QCOMPARE(d.m_nCursor, 0);
-        QCOMPARE(int(d.m_bIdle), 1);
-        QCOMPARE(int(d.m_bArmed), 0);
-        QVERIFY(d.m_strLog.empty());
-        QVERIFY(d.m_strMonth.empty());
+        QCOMPARE(d.batch().Cursor(), 0);
+        QCOMPARE(int(d.batch().Idle()), 1);
+        QCOMPARE(int(d.batch().Armed()), 0);
+        QVERIFY(d.batch().Log().empty());
+        QVERIFY(d.batch().GetSchedule().m_strMonth.empty());
 
         showActive(h);
         QCOMPARE(h.focusWidget(), h.control(IDC_LIST));
@@ -288,9 +288,9 @@ class TestMainWindow : public QObject {
         QVERIFY(!host->isVisible());
         QCOMPARE(host->result(), int(QDialog::Accepted));
         TestDlg& d = logicOf(*host);
-        QCOMPARE(d.m_strMonth, std::string("11"));
-        QCOMPARE(d.m_strDuration, std::string("2"));
-        QCOMPARE(d.m_strListEdit, host->GetDlgItemText(IDC_LIST));
+        QCOMPARE(d.batch().GetSchedule().m_strMonth, std::string("11"));
+        QCOMPARE(d.batch().GetSchedule().m_strDuration, std::string("2"));
+        QCOMPARE(d.ListOnClose(), host->GetDlgItemText(IDC_LIST));
         QVERIFY(m_boxes.empty());
     }
 
@@ -315,7 +315,7 @@ class TestMainWindow : public QObject {
         QCOMPARE(combo(*host, IDC_MONTH)->currentText(), typed);
         QTest::keyClick(field, Qt::Key_Return);  // Enter in the combo's own field
         const std::string bytes = text::Utf8ToCp932OrThrow(typed.toStdString());
-        QCOMPARE(logicOf(*host).m_strMonth, bytes);
+        QCOMPARE(logicOf(*host).batch().GetSchedule().m_strMonth, bytes);
         QCOMPARE(host->isVisible(), !closes);
         if (closes) {
             QVERIFY(m_boxes.empty());
@@ -328,7 +328,7 @@ class TestMainWindow : public QObject {
         QWidget* f = host->focusWidget();
         QVERIFY(f == host->control(IDC_MONTH) || host->control(IDC_MONTH)->isAncestorOf(f));
         // The later steps did not run.
-        QVERIFY(logicOf(*host).m_strDay.empty());
+        QVERIFY(logicOf(*host).batch().GetSchedule().m_strDay.empty());
     }
 
     void escapeClosesWithoutExchange_data() {
@@ -346,8 +346,8 @@ class TestMainWindow : public QObject {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
         QVERIFY(!host->isVisible());
         QCOMPARE(host->result(), int(QDialog::Rejected));
-        QVERIFY(logicOf(*host).m_strMonth.empty());
-        QVERIFY(logicOf(*host).m_strListEdit.empty());
+        QVERIFY(logicOf(*host).batch().GetSchedule().m_strMonth.empty());
+        QVERIFY(logicOf(*host).ListOnClose().empty());
     }
 
     // While a batch runs or the timer is armed, every way out asks first, "いいえ" the default.
@@ -385,10 +385,10 @@ class TestMainWindow : public QObject {
         combo(h, IDC_MONTH)->setEditText("12");
         auto fields = [&] {
             return QStringLiteral("cursor %1, armed %2, month '%3', list copy of %4 bytes")
-                .arg(d.m_nCursor)
-                .arg(d.m_bArmed)
-                .arg(d.m_strMonth.c_str())
-                .arg(d.m_strListEdit.size());
+                .arg(d.batch().Cursor())
+                .arg(d.batch().Armed())
+                .arg(d.batch().GetSchedule().m_strMonth.c_str())
+                .arg(d.ListOnClose().size());
         };
         const QString before = fields();
         if (path == "Escape") QTest::keyClick(h.control(IDC_LIST), Qt::Key_Escape);
@@ -429,7 +429,7 @@ class TestMainWindow : public QObject {
         QTest::keyClick(host->control(IDC_NEXT), Qt::Key_Return);
         QVERIFY(host->isVisible());
         QCOMPARE(d.commands, (std::vector<std::pair<int, bool>>{{IDC_NEXT, false}}));
-        QVERIFY(d.m_strMonth.empty());  // no data exchange
+        QVERIFY(d.batch().GetSchedule().m_strMonth.empty());  // no data exchange
     }
 
     void commandsReachTheLogic() {

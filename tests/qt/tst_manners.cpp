@@ -34,7 +34,7 @@
 #include "resources/Templates.h"
 #include "resources/Text.h"
 #include "transfer/LocalServers.h"
-#include "ui/ProgressDlg.h"
+#include "window/ProgressDlg.h"
 
 namespace {
 
@@ -222,7 +222,7 @@ class TestManners : public QObject {
         get->setFocus(Qt::TabFocusReason);
         DuringDownload user(*host, [](QDialog&) {});
         QTest::keyClick(get, Qt::Key(key));
-        QTRY_VERIFY_WITH_TIMEOUT(user.ended && logicOf(*host).m_nCursor == 0, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(user.ended && logicOf(*host).batch().Cursor() == 0, 10000);
         QVERIFY(host->IsWindowEnabled());
         QTRY_COMPARE(QApplication::activeWindow(), host.get());
         QCOMPARE(QApplication::focusWidget(), get);
@@ -365,9 +365,9 @@ class TestManners : public QObject {
         QVERIFY(boxStayedOpen);
         QVERIFY(user.ended);
         QVERIFY(closedByEnter);
-        QCOMPARE(logicOf(*host).m_nCursor, 0);
-        QVERIFY2(U(logicOf(*host).m_strLog).endsWith(U(Str(Sid::LogAborted))),
-                 qPrintable(U(logicOf(*host).m_strLog)));
+        QCOMPARE(logicOf(*host).batch().Cursor(), 0);
+        QVERIFY2(U(logicOf(*host).batch().Log()).endsWith(U(Str(Sid::LogAborted))),
+                 qPrintable(U(logicOf(*host).batch().Log())));
     }
 
     // A nested job's progress window stands over the outer one, which waits meanwhile.

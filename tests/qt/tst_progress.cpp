@@ -18,13 +18,13 @@
 #include <memory>
 #include <string>
 
-#include "resources/Text.h"
 #include "platform/curl/CurlInternet.h"
 #include "platform/qt/QtHost.h"
 #include "resources/Resource.h"
+#include "resources/Text.h"
 #include "transfer/LocalServers.h"
-#include "ui/PomvexDlg.h"
-#include "ui/ProgressDlg.h"
+#include "window/PomvexDlg.h"
+#include "window/ProgressDlg.h"
 
 namespace {
 
@@ -195,8 +195,9 @@ class TestProgress : public QObject {
 
         const std::string logPath = paths_log();
         QFile::remove(QString::fromStdString(logPath));
-        QTRY_VERIFY_WITH_TIMEOUT(
-            static_cast<CPomvexDlg&>(host->logic()).m_nCursor == 0 && QFile::exists(QString::fromStdString(logPath)), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(static_cast<CPomvexDlg&>(host->logic()).batch().Cursor() == 0 &&
+                                     QFile::exists(QString::fromStdString(logPath)),
+                                 20000);
 
         QStringList lines = U(testsrv::ReadBytes(logPath)).split("\r\n");
         QCOMPARE(lines.size(),
@@ -234,11 +235,12 @@ class TestProgress : public QObject {
         connect(&sampler, &QTimer::timeout, [&] {
             if (!ProgressWindow(*host)) return;
             clocksDuringCopy.insert(U(host->GetDlgItemText(IDC_CLOCK)));
-            rateSamples += static_cast<CPomvexDlg&>(host->logic()).m_nRate > 0;
+            rateSamples += static_cast<CPomvexDlg&>(host->logic()).batch().GetRate().Rate() > 0;
         });
         sampler.start(100);
         qobject_cast<QPushButton*>(host->control(IDC_GET))->click();
-        QTRY_VERIFY_WITH_TIMEOUT(static_cast<CPomvexDlg&>(host->logic()).m_nCursor == 0, 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(static_cast<CPomvexDlg&>(host->logic()).batch().Cursor() == 0,
+                                 20000);
         sampler.stop();
         QVERIFY2(clocksDuringCopy.size() >= 2, "the tick must keep firing inside the download");
         QVERIFY2(rateSamples > 0, "the rate timer must fire inside the download");

@@ -9,7 +9,7 @@
 #include "platform/qt/QtHost.h"
 #include "resources/Resource.h"
 #include "transfer/LocalServers.h"
-#include "ui/PomvexDlg.h"
+#include "window/PomvexDlg.h"
 
 class TestTypedUrls : public QObject {
     Q_OBJECT
@@ -42,7 +42,8 @@ class TestTypedUrls : public QObject {
         qobject_cast<QPlainTextEdit*>(host.control(IDC_LIST))->setPlainText(origin + names[0]);
         host.SetDlgItemText(IDC_SAVE_DIR, save.path() + "/");
         logic.OnCommand(IDC_GET, false);
-        QTRY_VERIFY_WITH_TIMEOUT(logic.m_nCursor == 0 && logic.m_nTransfers == 0, 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            logic.batch().Cursor() == 0 && logic.batch().TransfersRunning() == 0, 20000);
         QVERIFY(testsrv::ReadBytes(save / names[2].toStdString()) == testsrv::Pattern(3000, 1));
     }
 

@@ -21,6 +21,7 @@ HTTP routes (N, MS are decimal numbers; every body byte is pattern(i) unless sai
   /loop/K                302 to /loop/K+1, for ever
   /noloc/N               302 without Location, with an N-byte body
   /status/CODE/N         status CODE with an N-byte body
+  /phrase/CODE/HEX       status CODE, no body, with the bytes HEX as its reason phrase
   /once/KIND/N/NAME      misbehaves at the first request for this path, then serves N bytes that
                          can be resumed (strong ETag, "Range: bytes=A-" with If-Range -> 206).
                          KIND: reset (N/2 bytes of the N announced, then a TCP reset), or
@@ -158,6 +159,9 @@ class Handler(BaseHTTPRequestHandler):
                 self.wfile.write(pattern(n))
             elif route == "once":
                 self.once(p[1], int(p[2]))
+            elif route == "phrase":
+                self.wfile.write(b"HTTP/1.1 %s %s\r\nContent-Length: 0\r\n\r\n" % (p[1].encode(), bytes.fromhex(p[2])))
+                self.close_now()
             elif route == "status":
                 code, n = int(p[1]), int(p[2])
                 self.head(code, n)

@@ -6,6 +6,7 @@
 #include <netinet/in.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -22,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "fake/TestFolders.h"
 #include "platform/Internet.h"
 
 extern char** environ;
@@ -37,35 +39,32 @@ inline void ClearProxyEnvironment() {
 }
 
 // A fresh folder under the system temp folder, removed with its contents at the end.
-class TempDir {
-  public:
-    TempDir() {
-        std::string tmpl = (std::filesystem::temp_directory_path() / "pomvex-xfer-XXXXXX").string();
-        if (!mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
-        m_path = tmpl;
-    }
-    ~TempDir() {
-        std::error_code ec;
-        std::filesystem::remove_all(m_path, ec);
-    }
-    const std::string& path() const { return m_path; }
-    std::string operator/(const std::string& name) const { return m_path + "/" + name; }
-
-  private:
-    std::string m_path;
-};
+using ::TempDir;
 
 inline void WriteBytes(const std::string& path, const std::string& bytes) {
-    std::ofstream f(path, std::ios::binary | std::ios::trunc);
-    f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    WriteFileBytes(path, bytes);
 }
-
 // The file's bytes, or "<missing>" when it cannot be read.
 inline std::string ReadBytes(const std::string& path) {
-    std::ifstream f(path, std::ios::binary);
-    if (!f) return "<missing>";
-    return std::string(std::istreambuf_iterator<char>(f), {});
+    return ReadFileBytes(path).value_or("<missing>");
 }
+
+// While it lives, no file of this process grows past `bytes`: a write beyond fails with EFBIG,
+// as on a full disk, without root. Servers started before it are not bound.
+class FileSizeLimit {
+  public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        signal(SIGXFSZ, SIG_IGN);
+        getrlimit(RLIMIT_FSIZE, &m_saved);
+        rlimit small = m_saved;
+        small.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &small);
+    }
+    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &m_saved); }
+
+  private:
+    rlimit m_saved{};
+};
 
 // Bytes that catch offset mistakes: no period of 1024 and every byte value, CR and LF included.
 inline std::string Pattern(size_t n, unsigned seed = 1) {

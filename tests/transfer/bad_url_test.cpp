@@ -12,7 +12,7 @@
 #include "resources/Resource.h"
 #include "resources/Text.h"
 #include "transfer/LocalServers.h"
-#include "ui/PomvexDlg.h"
+#include "transfer/TransferRig.h"
 
 namespace {
 
@@ -23,8 +23,8 @@ enum class End { ConnectFailed, Refused, Saved };
 
 TEST(BadUrl, EveryBadUrlEndsInALoggedOutcomeAtOnce) {
     testsrv::ClearProxyEnvironment();
-    testsrv::TempDir home, save;
-    setenv("POMVEX_HOME", home.path().c_str(), 1);
+    TempHome home;
+    TempDir save;
     testsrv::WriteBytes(Servers().root / "a b.bin", testsrv::Pattern(3000, 5));
     const std::string local = "http://127.0.0.1:" + std::to_string(Servers().http.port());
 
@@ -50,7 +50,7 @@ TEST(BadUrl, EveryBadUrlEndsInALoggedOutcomeAtOnce) {
         {"tab in the host", "http://127.0.0.1\t/a.zip", End::ConnectFailed, nullptr,
          "URL: Bad hostname"},
         {"NUL inside", std::string("http://\0/a.zip", 14), End::ConnectFailed, nullptr,
-         "URL: No host part in the URL"},
+         "URL: Malformed input to a URL function"},
         {"10 KB path", local + "/" + std::string(10 * 1024, 'p'), End::Refused, nullptr,
          "HTTP 404 Not Found"},
         // Escaped the way a browser would, so the server finds the file; the name keeps the
@@ -61,15 +61,10 @@ TEST(BadUrl, EveryBadUrlEndsInALoggedOutcomeAtOnce) {
         for (bool download : {true, false}) {
             SCOPED_TRACE(std::string(c.what) + (download ? " (download)" : " (check)"));
             FakeHost host;
-            CurlInternetClient client;
-            CPomvexDlg dlg(host, client);
-            dlg.m_strClock = "CLOCK";
+            TransferRig rig(host);
             host.texts[IDC_SAVE_DIR] = save.path() + "/";
-            dlg.m_strJobs[1] = c.url;
-            dlg.m_strJobs[2] = "next";
-            dlg.m_nCursor = 2;
             auto t0 = std::chrono::steady_clock::now();
-            dlg.RunGuarded([&] { download ? dlg.DownloadItem(1) : dlg.CheckItem(1); }, false);
+            const JobOutcome outcome = rig.Run(c.url, download).outcome;
             auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
                           std::chrono::steady_clock::now() - t0)
                           .count();
@@ -86,14 +81,14 @@ TEST(BadUrl, EveryBadUrlEndsInALoggedOutcomeAtOnce) {
             const std::string reason = Sj("理由 ") + c.reason + "\r\n";
             if (c.end == End::ConnectFailed) {
                 want = start + Sj("接続に失敗しました\r\n") + reason;
-                EXPECT_EQ(dlg.m_bReady, 0);
-                EXPECT_EQ(dlg.m_bIdle, 1) << "the watchdog must be able to release the batch";
+                EXPECT_EQ(outcome, JobOutcome::OpenFailed);
+                EXPECT_FALSE(rig.sink.opened) << "the watchdog must be able to release the batch";
             } else if (!download && c.end == End::Refused) {
                 // A check of an error page fails the open.
                 want = start + Sj("接続に失敗しました\r\n") + reason;
             } else if (!download) {
                 // The figure is what curl had buffered after the first block: any number.
-                const std::string& log = dlg.m_strLog;
+                const std::string& log = rig.sink.log;
                 std::string size = Sj("ファイルサイズ"), end = Sj(" をチェック終了しました\r\n");
                 size_t digits = start.size() + size.size();
                 size_t stop = log.find_first_not_of("0123456789", digits);
@@ -106,13 +101,13 @@ TEST(BadUrl, EveryBadUrlEndsInALoggedOutcomeAtOnce) {
                        Sj("要求された URL がないか、1Kバイト以下のファイルです\r\n"
                           "ファイルをDLできませんでした\r\n") +
                        reason;
-                EXPECT_EQ(dlg.m_bReady, 1);
+                EXPECT_TRUE(TransferRig::EndsNormally(outcome));
             } else {
                 std::string path = save / c.savedAs;
                 want = start + Sj("保存先 ") + path + "\r\nCLOCK   " + Sj("DL終了しました\r\n");
                 EXPECT_TRUE(ReadBytes(path) == testsrv::Pattern(3000, 5));
             }
-            EXPECT_EQ(Readable(dlg.m_strLog), Readable(want));
+            EXPECT_EQ(Readable(rig.sink.log), Readable(want));
         }
     }
 }

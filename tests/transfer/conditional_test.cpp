@@ -11,7 +11,7 @@
 #include "platform/curl/CurlInternet.h"
 #include "resources/Resource.h"
 #include "transfer/LocalServers.h"
-#include "ui/PomvexDlg.h"
+#include "transfer/TransferRig.h"
 
 namespace {
 
@@ -21,14 +21,12 @@ using testsrv::ReadBytes;
 
 TEST(Conditional, AnUnchangedFileIsNotTransferredAgainAndAnyChangeIs) {
     testsrv::ClearProxyEnvironment();
-    testsrv::TempDir home, www, save;
-    setenv("POMVEX_HOME", home.path().c_str(), 1);
+    TempHome home;
+    TempDir www, save;
     testsrv::ServerProcess http("nginx_server.py", {www.path(), www / "access.log"});
     testsrv::ServerProcess ftp("ftp_server.py", {www.path(), "--command-log", www / "ftp.log"});
     FakeHost host;
-    CurlInternetClient client;
-    CPomvexDlg dlg(host, client);
-    dlg.m_strClock = "CLOCK";
+    TransferRig rig(host);
     host.texts[IDC_SAVE_DIR] = Sj((save / "再取得").c_str()) + "/";
     enum Change { none, onServer, onDisk };
     struct Case {
@@ -49,12 +47,7 @@ TEST(Conditional, AnUnchangedFileIsNotTransferredAgainAndAnyChangeIs) {
         const std::string url = (c.ftp ? "ftp://127.0.0.1:" : "http://127.0.0.1:") +
                                 std::to_string((c.ftp ? ftp : http).port()) + "/" + c.file;
         const std::string local = save / ("再取得/"s + c.file);
-        auto run = [&] {
-            dlg.m_strLog.clear();
-            dlg.m_strJobs[1] = url;
-            dlg.m_strJobs[2] = "next";
-            return dlg.DownloadItem(1).outcome;
-        };
+        auto run = [&] { return rig.Run(url).outcome; };
         ASSERT_EQ(run(), JobOutcome::Done) << c.name;
         if (c.change == onServer) testsrv::WriteBytes(www / c.file, testsrv::Pattern(6000, 8));
         if (c.change == onDisk) fs::last_write_time(local, fs::file_time_type::clock::now());
@@ -72,8 +65,8 @@ TEST(Conditional, AnUnchangedFileIsNotTransferredAgainAndAnyChangeIs) {
             Sj(same ? "更新されていないのでDLしませんでした\r\n" : "DL終了しました\r\n");
         EXPECT_EQ(got, same ? JobOutcome::UpToDate : JobOutcome::Done) << c.name;
         EXPECT_TRUE(
-            dlg.m_strLog.ends_with(Sj("保存先 ") + Sj(local.c_str()) + "\r\nCLOCK   " + tail))
-            << c.name << ": " << Readable(dlg.m_strLog);
+            rig.sink.log.ends_with(Sj("保存先 ") + Sj(local.c_str()) + "\r\nCLOCK   " + tail))
+            << c.name << ": " << Readable(rig.sink.log);
         EXPECT_NE(log.find(c.says), std::string::npos) << c.name << ": " << log;
         EXPECT_EQ(log.find("RETR") == std::string::npos, !c.ftp || same) << c.name << ": " << log;
         EXPECT_TRUE(ReadBytes(local) ==

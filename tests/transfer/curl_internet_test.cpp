@@ -15,17 +15,15 @@ using testsrv::Servers;
 class CurlInternetTest : public ::testing::Test {
   protected:
     static void SetUpTestSuite() { testsrv::ClearProxyEnvironment(); }
-    void SetUp() override { m_saved = curlnet::CurrentLimits(); }
-    void TearDown() override { curlnet::CurrentLimits() = m_saved; }
-
+    // A session with the limits as the test has set them.
     std::unique_ptr<CInternetFile> Open(const std::string& url) {
-        m_session = m_client.OpenSession("My Session");
+        m_session = m_client.OpenSession({"My Session", m_limits});
         return m_session->OpenURL(url);
     }
 
     CurlInternetClient m_client;
     std::unique_ptr<CInternetSession> m_session;
-    curlnet::Limits m_saved;
+    InternetLimits m_limits;
 };
 
 TEST_F(CurlInternetTest, RewindDeliversEveryByteOnceForAnySize) {
@@ -46,8 +44,8 @@ TEST_F(CurlInternetTest, RewindDeliversEveryByteOnceForAnySize) {
         {3 << 20, 200 * 1024, 64 * 1024},
     };
     for (const Case& c : cases) {
-        curlnet::CurrentLimits().bufferBytes = c.bufferBytes;
-        curlnet::CurrentLimits().receiveChunkBytes = 16 * 1024;
+        m_limits.bufferBytes = c.bufferBytes;
+        m_limits.receiveChunkBytes = 16 * 1024;
         std::string name = std::string("r").append(std::to_string(c.size)).append(".bin");
         std::string want = testsrv::Pattern(c.size, static_cast<unsigned>(c.size));
         std::string url = Servers().Serve(name, want);
@@ -151,7 +149,7 @@ TEST_F(CurlInternetTest, BrokenBodiesFailTheReadAfterTheBytesThatArrived) {
 }
 
 TEST_F(CurlInternetTest, SilentServerEndsTheReadAfterTheStallLimit) {
-    curlnet::CurrentLimits().stallTimeoutMs = 400;
+    m_limits.stallTimeoutMs = 400;
     auto f = Open(Servers().Http("/slow/4096/3000"));
     char block[1024];
     auto start = std::chrono::steady_clock::now();

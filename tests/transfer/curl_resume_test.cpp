@@ -177,8 +177,6 @@ class CurlResumeTest : public ::testing::TestWithParam<Case> {
         delete s_ftp;
         delete s_ftpLog;
     }
-    void SetUp() override { m_saved = curlnet::CurrentLimits(); }
-    void TearDown() override { curlnet::CurrentLimits() = m_saved; }
 
     static std::string Url(const Case& c, const std::string& name) {
         const std::string port = [&] {
@@ -199,7 +197,8 @@ class CurlResumeTest : public ::testing::TestWithParam<Case> {
         std::string out;
         auto add = [&](const std::string& token) { out += (out.empty() ? "" : ",") + token; };
         if (c.scheme == std::string("http")) {
-            auto f = m_client.OpenSession("log")->OpenURL(Servers().Http("/requests/" + name));
+            auto f =
+                m_client.OpenSession({"log", {}})->OpenURL(Servers().Http("/requests/" + name));
             std::string log;
             char block[4096];
             while (size_t n = f->Read(block, sizeof block)) log.append(block, n);
@@ -237,7 +236,6 @@ class CurlResumeTest : public ::testing::TestWithParam<Case> {
     static ServerProcess* s_ftp;
     static ServerProcess* s_gopher;
     CurlInternetClient m_client;
-    curlnet::Limits m_saved;
 };
 
 testsrv::TempDir* CurlResumeTest::s_ftpLog = nullptr;
@@ -256,7 +254,7 @@ TEST_P(CurlResumeTest, SecondOpenContinuesOnlyTheSameVersion) {
     const std::string trace = c.name + std::string(" ") + url;
 
     // The first open: the validator the partial copy keeps.
-    auto session = m_client.OpenSession("My Session");
+    auto session = m_client.OpenSession({"My Session", {}});
     auto first = session->OpenURL(url);
     const std::string validator = first->GetValidator();
     EXPECT_EQ(first->GetStartOffset(), 0) << trace;
@@ -280,8 +278,10 @@ TEST_P(CurlResumeTest, SecondOpenContinuesOnlyTheSameVersion) {
     }
 
     // The second open, asking for the rest.
-    curlnet::CurrentLimits().bufferBytes = c.bufferBytes;
-    curlnet::CurrentLimits().receiveChunkBytes = 1024;
+    InternetLimits limits;
+    limits.bufferBytes = c.bufferBytes;
+    limits.receiveChunkBytes = 1024;
+    session = m_client.OpenSession({"My Session", limits});
     const size_t skip = c.scheme == std::string("ftp") ? FtpLogSize() : 1;
     const ResumeFrom resume{c.offset, c.validator ? c.validator : validator};
     auto second = session->OpenURLFrom(url, resume);
@@ -360,7 +360,7 @@ TEST(CurlValidatorText, OnlyWellFormedTextsAreTaken) {
 
 TEST(CurlFileNameOf, NoUrlNoName) {
     CurlInternetClient client;
-    auto session = client.OpenSession("My Session");
+    auto session = client.OpenSession({"My Session", {}});
     EXPECT_EQ(session->FileNameOf("http://127.0.0.1:1/dir/a%20b.zip?x=1"), "a%20b.zip?x=1");
     EXPECT_EQ(session->FileNameOf("no scheme"), "");
 }

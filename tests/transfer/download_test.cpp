@@ -1,8 +1,10 @@
-// DownloadItem and CheckItem: the real curl layer and local servers, the fake host as window.
+// The download and the check of one URL: the real curl layer and local servers, the fake host as
+// window.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -13,7 +15,8 @@
 #include "resources/Strings.h"
 #include "resources/Text.h"
 #include "transfer/LocalServers.h"
-#include "ui/PomvexDlg.h"
+#include "transfer/TransferRig.h"
+#include "window/PomvexDlg.h"
 
 namespace {
 
@@ -26,22 +29,23 @@ class TransferTest : public ::testing::Test {
   protected:
     static void SetUpTestSuite() { testsrv::ClearProxyEnvironment(); }
 
-    void SetUp() override {
-        setenv("POMVEX_HOME", m_home.path().c_str(), 1);
-        m_dlg = std::make_unique<CPomvexDlg>(m_host, m_client);
-        m_dlg->m_strClock = kClock;
-        m_host.texts[IDC_SAVE_DIR] = m_save.path() + "/";
-    }
+    void SetUp() override { m_host.texts[IDC_SAVE_DIR] = m_save.path() + "/"; }
 
-    // Runs one job as the tick would start it: entry 1, with `next` as entry 2.
-    void Run(const std::string& url, bool download = true, const std::string& next = "next") {
-        m_dlg->m_strJobs[1] = url;
-        m_dlg->m_strJobs[2] = next;
-        m_dlg->m_nCursor = 2;
-        m_dlg->m_bReady = 0;
-        m_dlg->m_bIdle = 1;
-        m_dlg->RunGuarded([&] { download ? m_dlg->DownloadItem(1) : m_dlg->CheckItem(1); }, false);
+    // Runs one job as the tick would start it, as job 1 of a batch.
+    void Run(const std::string& url, bool download = true) {
+        m_outcome = m_rig.Run(url, download).outcome;
     }
+    // Runs `list` as a download batch through the window until `until` holds.
+    void RunBatch(const std::string& list, const std::function<bool()>& until) {
+        m_host.Attach(&m_dlg);
+        m_dlg.OnInitDialog();
+        m_host.texts[IDC_SAVE_DIR] = m_save.path() + "/";
+        m_host.texts[IDC_LIST] = list;
+        m_dlg.OnCommand(IDC_GET, false);
+        EXPECT_TRUE(m_host.AdvanceUntil(until, 60000));
+        m_host.Attach(nullptr);
+    }
+    std::string& Log() { return m_rig.sink.log; }
 
     std::string Announce(const std::string& url) const {
         return kClock + "\r\n" + url + Sj("をDLします\r\n");
@@ -61,19 +65,25 @@ class TransferTest : public ::testing::Test {
     std::string LogBox() { return m_host.texts[IDC_LOG]; }
     bool LogFileWritten() const { return ReadBytes(m_home / "Pomvex.log") != "<missing>"; }
 
-    // The ends where no error reached the window: fields as the item left them.
+    // How the job ended: normally (`ready`: the next tick goes on), or failed with its URL
+    // still counted open (`idle` 0) or not; and nothing of the window left behind.
     void ExpectFields(int ready, int idle, const std::string& what) {
-        EXPECT_EQ(m_dlg->m_bReady, ready) << what;
-        EXPECT_EQ(m_dlg->m_bIdle, idle) << what;
+        EXPECT_EQ(TransferRig::EndsNormally(m_outcome), ready != 0) << what;
+        if (!ready) {
+            EXPECT_EQ(m_rig.sink.opened, idle == 0) << what;
+        }
         EXPECT_TRUE(m_host.enabled) << what << ": main window left disabled";
         EXPECT_TRUE(m_host.modeless.empty()) << what << ": progress window left open";
         EXPECT_FALSE(m_host.TimerRunning(TIMER_RATE)) << what << ": rate timer left running";
     }
 
-    testsrv::TempDir m_home, m_save;
+    TempHome m_home;
+    TempDir m_save;
     FakeHost m_host;
+    TransferRig m_rig{m_host};
+    JobOutcome m_outcome = JobOutcome::None;
     CurlInternetClient m_client;
-    std::unique_ptr<CPomvexDlg> m_dlg;
+    CPomvexDlg m_dlg{m_host, m_client};
 };
 
 TEST_F(TransferTest, FirstReadDecidesAndAcceptedFilesArriveWhole) {
@@ -84,7 +94,7 @@ TEST_F(TransferTest, FirstReadDecidesAndAcceptedFilesArriveWhole) {
     for (const Case& c : {Case{0, false}, Case{999, false}, Case{1000, true}, Case{1024, true},
                           Case{1025, true}, Case{5 << 20, true}}) {
         SCOPED_TRACE("size " + std::to_string(c.size));
-        m_dlg->m_strLog.clear();
+        Log().clear();
         m_host.boxes.clear();
         std::string name = "d" + std::to_string(c.size) + ".bin";
         std::string want = testsrv::Pattern(c.size, static_cast<unsigned>(c.size) + 11);
@@ -97,12 +107,12 @@ TEST_F(TransferTest, FirstReadDecidesAndAcceptedFilesArriveWhole) {
         if (c.accepted) {
             EXPECT_TRUE(ReadBytes(target) == want) << "file differs from the resource";
             std::string log = Announce(url) + SaveTo(target) + Done();
-            EXPECT_EQ(Readable(m_dlg->m_strLog), Readable(log));
+            EXPECT_EQ(Readable(Log()), Readable(log));
             EXPECT_EQ(Readable(LogBox()), Readable("\r\n\r\n\r\n\r\n" + log));
-            EXPECT_EQ(m_dlg->m_nBytesSinceSample, 0);
+            EXPECT_EQ(m_rig.sink.rate.BytesSinceSample(), 0);
         } else {
             EXPECT_EQ(ReadBytes(target), "<missing>");
-            EXPECT_EQ(Readable(m_dlg->m_strLog), Readable(Announce(url) + Refused()));
+            EXPECT_EQ(Readable(Log()), Readable(Announce(url) + Refused()));
             EXPECT_EQ(Readable(LogBox()), Readable("\r\n\r\n\r\n\r\n" + Announce(url) + Refused()));
         }
     }
@@ -131,25 +141,24 @@ TEST_F(TransferTest, HttpErrorPageIsRefusedWhenDownloadingAndAFailedOpenWhenChec
     std::string url = Servers().Http("/status/404/2000");
     Run(url);
     ExpectFields(1, 1, "404 download");
-    EXPECT_EQ(Readable(m_dlg->m_strLog),
-              Readable(Announce(url) + Refused() + Reason("HTTP 404 Not Found")));
+    EXPECT_EQ(Readable(Log()), Readable(Announce(url) + Refused() + Reason("HTTP 404 Not Found")));
     EXPECT_EQ(ReadBytes(m_save / "2000"), "<missing>");
     EXPECT_FALSE(LogFileWritten());
 
-    m_dlg->m_strLog.clear();
+    Log().clear();
     Run(url, false);
-    EXPECT_EQ(Readable(m_dlg->m_strLog),
-              Readable(kClock + "\r\n" + url + Sj("をチェックします\r\n") + ConnectFailed() +
-                       Reason("HTTP 404 Not Found")));
+    EXPECT_EQ(Readable(Log()), Readable(kClock + "\r\n" + url + Sj("をチェックします\r\n") +
+                                        ConnectFailed() + Reason("HTTP 404 Not Found")));
     ExpectFields(0, 1, "404 check");
     EXPECT_TRUE(m_host.boxes.empty());
 }
 
 TEST_F(TransferTest, RefusalOfTheLastEntryWritesTheLogFile) {
     std::string url = Servers().Serve("tiny.bin", "tiny");
-    Run(url, true, "");
-    std::string log = Announce(url) + Refused();
-    EXPECT_EQ(ReadBytes(m_home / "Pomvex.log"), log);
+    // Stopped after the job, before the tick that ends the batch.
+    RunBatch(url + "\r\n", [&] { return m_dlg.batch().Cursor() == 2 && m_dlg.batch().Ready(); });
+    const std::string log = ReadBytes(m_home / "Pomvex.log");
+    EXPECT_TRUE(log.ends_with("\r\n" + url + Sj("をDLします\r\n") + Refused())) << Readable(log);
     EXPECT_EQ(Readable(LogBox()), Readable(log)) << "the whole run log is shown";
 }
 
@@ -173,7 +182,7 @@ TEST_F(TransferTest, OpenFailuresLogAndLeaveTheWatchdogToReleaseTheBatch) {
     for (const Case& c : cases) {
         for (bool download : {true, false}) {
             std::string what = std::string(c.what) + (download ? " (download)" : " (check)");
-            m_dlg->m_strLog.clear();
+            Log().clear();
             m_host.boxes.clear();
             m_host.texts[IDC_LOG] = "before";
             Run(c.url, download);
@@ -182,7 +191,7 @@ TEST_F(TransferTest, OpenFailuresLogAndLeaveTheWatchdogToReleaseTheBatch) {
             std::string start =
                 download ? Announce(c.url) : kClock + "\r\n" + c.url + Sj("をチェックします\r\n");
             const std::string failed = start + ConnectFailed() + Reason(c.reason, false);
-            EXPECT_EQ(Readable(m_dlg->m_strLog), Readable(failed)) << what;
+            EXPECT_EQ(Readable(Log()), Readable(failed)) << what;
             // Both show the failure at once: the download its own lines, the check the log.
             EXPECT_EQ(Readable(LogBox()), Readable(download ? "\r\n\r\n\r\n\r\n" + failed : failed))
                 << what;
@@ -206,13 +215,13 @@ TEST_F(TransferTest, FtpAndLocalFilesArriveUnchanged) {
     ExpectFields(1, 1, "file:");
     EXPECT_TRUE(ReadBytes(m_save / "local.bin") == want) << "file: changed the bytes";
 
-    m_dlg->m_strLog.clear();
+    Log().clear();
     Run(url, false);
     ExpectFields(1, 1, "check file:");
     std::string log = kClock + "\r\n" + url + Sj("をチェックします\r\n") + Sj("ファイルサイズ") +
                       std::to_string(want.size()) + Sj("バイト\r\n") +
                       Sj(" をチェック終了しました\r\n");
-    EXPECT_EQ(Readable(m_dlg->m_strLog), Readable(log));
+    EXPECT_EQ(Readable(Log()), Readable(log));
     EXPECT_EQ(Readable(LogBox()), Readable(log));
 }
 
@@ -220,14 +229,13 @@ TEST_F(TransferTest, CheckOfASmallResourceReportsNothingLeftAndTheAnnouncedSize)
     const std::string body = testsrv::Pattern(1024);
     for (const std::string& url :
          {Servers().Serve("c1024.bin", body), Servers().Ftp("/c1024.bin")}) {
-        m_dlg->m_strLog.clear();
+        Log().clear();
         Run(url, false);
         ExpectFields(1, 1, "check " + url);
-        EXPECT_EQ(
-            Readable(m_dlg->m_strLog),
-            Readable(kClock + "\r\n" + url + Sj("をチェックします\r\nファイルサイズ0バイト\r\n") +
-                     Sj("サーバーが示したサイズ1024バイト\r\n") +
-                     Sj(" をチェック終了しました\r\n")));
+        EXPECT_EQ(Readable(Log()), Readable(kClock + "\r\n" + url +
+                                            Sj("をチェックします\r\nファイルサイズ0バイト\r\n") +
+                                            Sj("サーバーが示したサイズ1024バイト\r\n") +
+                                            Sj(" をチェック終了しました\r\n")));
         EXPECT_EQ(ReadBytes(m_save / "c1024.bin"), "<missing>") << "a check never writes";
     }
 }
@@ -243,11 +251,11 @@ TEST_F(TransferTest, HttpsNeedsATrustedCertificate) {
 
     Run(url);
     ExpectFields(0, 1, "untrusted");
-    EXPECT_EQ(Readable(m_dlg->m_strLog), Readable(Announce(url) + ConnectFailed() +
-                                                  Reason(Str(Sid::NetCertUntrusted), false)));
+    EXPECT_EQ(Readable(Log()), Readable(Announce(url) + ConnectFailed() +
+                                        Reason(Str(Sid::NetCertUntrusted), false)));
 
     setenv("SSL_CERT_FILE", (dir / "cert.pem").c_str(), 1);
-    m_dlg->m_strLog.clear();
+    Log().clear();
     Run(url);
     unsetenv("SSL_CERT_FILE");
     ExpectFields(1, 1, "trusted");
@@ -272,7 +280,7 @@ TEST_F(TransferTest, BrokenBodyReachesTheErrorBoxAndKeepsThePartialFile) {
          {Case{"/short/300000", "300000", 299900}, Case{"/close-mid/300000", "300000", 150000}}) {
         SCOPED_TRACE(c.path);
         std::remove((m_save / c.name).c_str());
-        m_dlg->m_strLog.clear();
+        Log().clear();
         m_host.boxes.clear();
         std::string url = Servers().Http(c.path);
         Run(url);
@@ -280,7 +288,7 @@ TEST_F(TransferTest, BrokenBodyReachesTheErrorBoxAndKeepsThePartialFile) {
         EXPECT_EQ(m_host.boxes[0].type & MB_ICONSTOP, MB_ICONSTOP);
         EXPECT_FALSE(m_host.boxes[0].text.empty());
         ExpectFields(0, 0, "broken body");
-        EXPECT_EQ(Readable(m_dlg->m_strLog), Readable(Announce(url) + SaveTo(m_save / c.name)))
+        EXPECT_EQ(Readable(Log()), Readable(Announce(url) + SaveTo(m_save / c.name)))
             << "nothing logged as finished";
         EXPECT_TRUE(ReadBytes(m_save / c.name) == testsrv::ServerPattern(c.sent))
             << "the partial file must hold every byte that arrived";
@@ -289,15 +297,18 @@ TEST_F(TransferTest, BrokenBodyReachesTheErrorBoxAndKeepsThePartialFile) {
 
 TEST_F(TransferTest, WriteFailureTakesTheIoFailurePath) {
     std::string url = Servers().Serve("full", testsrv::Pattern(5000));
-    m_host.texts[IDC_SAVE_DIR] = "/dev/";
-    Run(url);
+    {
+        const testsrv::FileSizeLimit full(4096);
+        Run(url);
+    }
     ExpectFields(0, 0, "disk full");
     EXPECT_TRUE(m_host.boxes.empty());
-    std::string log = Announce(url) + SaveTo("/dev/full") + Sj("ファイル入出力に失敗しました\r\n") +
-                      Reason("/dev/full へのｱｸｾｽ中にﾃﾞｨｽｸがいっぱいになりました。");
-    EXPECT_EQ(Readable(m_dlg->m_strLog), Readable(log));
+    std::string log =
+        Announce(url) + SaveTo(m_save / "full") + Sj("ファイル入出力に失敗しました\r\n") +
+        Reason(m_save / "full" + Sj(" へのｱｸｾｽ中にﾃﾞｨｽｸがいっぱいになりました。"), false);
+    EXPECT_EQ(Readable(Log()), Readable(log));
     EXPECT_EQ(Readable(LogBox()), Readable("\r\n\r\n\r\n\r\n" + log));
-    EXPECT_EQ(m_dlg->m_nBytesSinceSample, 0);
+    EXPECT_EQ(m_rig.sink.rate.BytesSinceSample(), 0);
 }
 
 TEST_F(TransferTest, CreateFailureIsLoggedOnly) {
@@ -306,11 +317,10 @@ TEST_F(TransferTest, CreateFailureIsLoggedOnly) {
     m_host.texts[IDC_SAVE_DIR] = m_save / "a-file/no-such-folder/";
     Run(url);
     ExpectFields(0, 0, "create failed");
-    EXPECT_EQ(Readable(m_dlg->m_strLog),
-              Readable(Announce(url) + Sj("ファイルを作成できませんでした\r\n") +
-                       Reason(m_save / "a-file/no-such-folder/x.bin" +
-                                  Sj(" には無効なﾊﾟｽが含まれています。"),
-                              false)));
+    EXPECT_EQ(Readable(Log()), Readable(Announce(url) + Sj("ファイルを作成できませんでした\r\n") +
+                                        Reason(m_save / "a-file/no-such-folder/x.bin" +
+                                                   Sj(" には無効なﾊﾟｽが含まれています。"),
+                                               false)));
     EXPECT_EQ(Readable(LogBox()), Readable("\r\n\r\n\r\n\r\n" + Announce(url)))
         << "the log box is not updated";
 }
@@ -322,24 +332,24 @@ TEST_F(TransferTest, FolderWithoutTrailingSlashStillMeansThatFolder) {
     Run(url);
     ExpectFields(1, 1, "folder without slash");
     EXPECT_TRUE(ReadBytes(m_save / "a.zip") == want);
-    EXPECT_NE(m_dlg->m_strLog.find(SaveTo(m_save / "a.zip")), std::string::npos)
-        << Readable(m_dlg->m_strLog);
+    EXPECT_NE(Log().find(SaveTo(m_save / "a.zip")), std::string::npos) << Readable(Log());
 }
 
 TEST_F(TransferTest, CancelKeepsThePartialFileAndEndsTheBatch) {
     std::string want = testsrv::Pattern(5 << 20, 6);
     std::string url = Servers().Serve("cancel.bin", want);
-    m_dlg->m_strLog = "earlier\r\n";
     int pumps = 0;
     m_host.onPump = [&] {
         if (++pumps == 6 && !m_host.modeless.empty()) m_host.modeless.back()->PressCancel();
     };
-    Run(url);
-    ExpectFields(1, 1, "cancel");
-    EXPECT_EQ(m_dlg->m_nCursor, 0);
-    std::string log =
-        "earlier\r\n" + Announce(url) + SaveTo(m_save / "cancel.bin") + Sj("中止しました\r\n");
-    EXPECT_EQ(Readable(m_dlg->m_strLog), Readable(log));
+    RunBatch(url + "\r\nnext\r\n", [&] { return !m_dlg.batch().Running(); });
+    EXPECT_TRUE(m_host.enabled) << "main window left disabled";
+    EXPECT_TRUE(m_host.modeless.empty()) << "progress window left open";
+    EXPECT_FALSE(m_host.TimerRunning(TIMER_RATE)) << "rate timer left running";
+    const std::string& log = m_dlg.batch().Log();
+    EXPECT_TRUE(log.ends_with("\r\n" + url + Sj("をDLします\r\n") + SaveTo(m_save / "cancel.bin") +
+                              Sj("中止しました\r\n")))
+        << Readable(log);
     EXPECT_EQ(Readable(LogBox()), Readable(log)) << "the whole run log is shown";
     EXPECT_FALSE(LogFileWritten());
     // Three blocks were copied when the sixth pump (the third cancel check) saw the press.

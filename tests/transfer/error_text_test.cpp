@@ -24,6 +24,9 @@ TEST_P(ErrorText, BoxTextReadsJapaneseAndKeepsTheLibrarysText) {
                                    << "\"\n got: " << Readable(got) << "\nwant: " << c.expected;
 }
 
+// Library texts past the cut: 199 bytes, then a kanji that does not fit.
+const std::string kLong = std::string(199, 'x') + "日本", kCut(199, 'x');
+
 const ErrorTextCase kCases[] = {
     {"HostNotFound",
      CURLE_COULDNT_RESOLVE_HOST,
@@ -102,6 +105,11 @@ const ErrorTextCase kCases[] = {
      "ﾌﾟﾛｷｼ ｻｰﾊﾞｰが接続を拒否しました。 (SOCKS: connection refused)"},
     {"UnlistedKeepsEnglish", CURLE_SSL_CONNECT_ERROR, {}, "SSL connect error", "SSL connect error"},
     {"UnlistedWriteError", CURLE_WRITE_ERROR, {}, "Failed writing body", "Failed writing body"},
+    // The library's text may quote a server: shown as text, never obeyed.
+    {"Controls", CURLE_SEND_ERROR, {}, "a\x1b[2J\x07\rb", "a [2J  b"},
+    {"NotCp932", CURLE_SEND_ERROR, {}, "a\x85\x40z\x80\x82", "a?z??"},
+    {"Utf8C1AndNoCp932Form", CURLE_SEND_ERROR, {}, "\xC2\x9Bx caf\xC3\xA9", " x caf?"},
+    {"Overlong", CURLE_SEND_ERROR, {}, kLong.c_str(), kCut.c_str()},
 };
 
 INSTANTIATE_TEST_SUITE_P(Curl, ErrorText, testing::ValuesIn(kCases),

@@ -24,7 +24,7 @@
 #include "resources/Strings.h"
 #include "resources/Text.h"
 #include "transfer/LocalServers.h"
-#include "ui/PomvexDlg.h"
+#include "window/PomvexDlg.h"
 
 namespace {
 
@@ -111,27 +111,23 @@ class FaultMatrix : public ::testing::Test {
     }
 
     void SetUp() override {
-        m_savedLimits = curlnet::CurrentLimits();
         // Short enough to keep the matrix quick, long enough for a loaded machine's loopback.
-        curlnet::CurrentLimits().stallTimeoutMs = 1500;
-        curlnet::CurrentLimits().connectTimeoutMs = 3000;
+        m_limits.stallTimeoutMs = 1500;
+        m_limits.connectTimeoutMs = 3000;
         Fresh();
     }
 
-    void TearDown() override {
-        CheckWallTime();
-        curlnet::CurrentLimits() = m_savedLimits;
-    }
+    void TearDown() override { CheckWallTime(); }
 
-    // A new program folder, save folder, fake host at virtual time 0 and main window, for the
-    // next scenario of a table.
+    // A new program folder, save folder, fake host at virtual time 0 and main window (with the
+    // limits as they are set now), for the next scenario of a table.
     void Fresh() {
         m_dlg.reset();
         m_hostp = std::make_unique<FakeHost>();
         m_homep = std::make_unique<TempDir>();
         m_savep = std::make_unique<TempDir>();
         setenv("POMVEX_HOME", Home().path().c_str(), 1);
-        m_dlg = std::make_unique<CPomvexDlg>(H(), m_client);
+        m_dlg = std::make_unique<CPomvexDlg>(H(), m_client, m_limits);
         H().Attach(m_dlg.get());
         m_dlg->OnInitDialog();
         H().texts[IDC_SAVE_DIR] = Save().path() + "/";
@@ -161,25 +157,25 @@ class FaultMatrix : public ::testing::Test {
         for (const auto& l : lines) list += l + "\r\n";
         H().texts[IDC_LIST] = list;
         m_dlg->OnCommand(download ? IDC_GET : IDC_CHECK_LIST, false);
-        ASSERT_EQ(m_dlg->m_nCursor, 1);
+        ASSERT_EQ(m_dlg->batch().Cursor(), 1);
     }
 
     // Lets virtual time run until the batch has ended (cursor 0), at most limitMs.
     bool RunToEnd(int64_t limitMs = 1000000) {
-        return H().AdvanceUntil([&] { return m_dlg->m_nCursor == 0; }, limitMs);
+        return H().AdvanceUntil([&] { return m_dlg->batch().Cursor() == 0; }, limitMs);
     }
 
     void ExpectState(int cursor, int ready, int idle, const std::string& what) {
-        EXPECT_EQ(m_dlg->m_nCursor, cursor) << what << ": m_nCursor";
-        EXPECT_EQ(m_dlg->m_bReady, ready) << what << ": m_bReady";
-        EXPECT_EQ(m_dlg->m_bIdle, idle) << what << ": m_bIdle";
+        EXPECT_EQ(m_dlg->batch().Cursor(), cursor) << what << ": m_nCursor";
+        EXPECT_EQ(m_dlg->batch().Ready(), ready) << what << ": m_bReady";
+        EXPECT_EQ(m_dlg->batch().Idle(), idle) << what << ": m_bIdle";
         EXPECT_TRUE(H().enabled) << what << ": main window left disabled";
         EXPECT_TRUE(H().modeless.empty()) << what << ": progress window left open";
         EXPECT_FALSE(H().TimerRunning(TIMER_RATE)) << what << ": rate timer left running";
     }
 
     void ExpectLog(const std::string& want, const std::string& what) {
-        EXPECT_EQ(Readable(m_dlg->m_strLog), Readable(want)) << what;
+        EXPECT_EQ(Readable(m_dlg->batch().Log()), Readable(want)) << what;
     }
 
     // The good job started at `sec` and the batch end on the tick after it.
@@ -189,7 +185,7 @@ class FaultMatrix : public ::testing::Test {
     void ExpectGoodFileAndLogFile(const std::string& what) {
         EXPECT_TRUE(ReadBytes(Save() / "good.bin") == testsrv::Pattern(kGoodSize, 77))
             << what << ": the job after the fault did not arrive whole";
-        EXPECT_EQ(Readable(ReadBytes(Home() / "Pomvex.log")), Readable(m_dlg->m_strLog))
+        EXPECT_EQ(Readable(ReadBytes(Home() / "Pomvex.log")), Readable(m_dlg->batch().Log()))
             << what << ": log file differs from the run log";
     }
 
@@ -203,7 +199,7 @@ class FaultMatrix : public ::testing::Test {
     std::unique_ptr<TempDir> m_homep, m_savep;
     CurlInternetClient m_client;
     std::unique_ptr<CPomvexDlg> m_dlg;
-    curlnet::Limits m_savedLimits;
+    InternetLimits m_limits;  // what the next Fresh() window's sessions open with
     std::chrono::steady_clock::time_point m_wallStart;
 };
 
@@ -240,7 +236,7 @@ TEST_F(FaultMatrix, OpenFaultsAreLoggedAndTheWatchdogMovesTheBatchOn) {
                 second = GoodJob(102);
             } else {
                 second = AnnounceCheck(102, GoodUrl()) + Sj("ファイルサイズ");
-                std::string log = m_dlg->m_strLog;
+                std::string log = m_dlg->batch().Log();
                 size_t at = log.find(second, first.size());
                 ASSERT_NE(at, std::string::npos) << Readable(log);
                 // The figure is what curl had buffered: take it from the log, check the rest.
@@ -410,25 +406,26 @@ TEST_F(FaultMatrix, ARoundFetchesWhatMayPassAndLeavesWhatWillNot) {
         << ReadBytes(Save() / "reset.bin").size() << " bytes on disk";
     EXPECT_TRUE(ReadBytes(Save() / "busy.bin") == ServerPattern(30000))
         << ReadBytes(Save() / "busy.bin").size() << " bytes on disk";
-    EXPECT_EQ(Readable(ReadBytes(Home() / "Pomvex.log")), Readable(m_dlg->m_strLog));
+    EXPECT_EQ(Readable(ReadBytes(Home() / "Pomvex.log")), Readable(m_dlg->batch().Log()));
     EXPECT_EQ(H().NowMs(), 196000);
 }
 
 // A server that crawls at night and is fast again by the next round: the crawl keeps its partial
 // file, marked, and the round asks for the rest only and completes it.
 TEST_F(FaultMatrix, ACrawledFileIsCompletedByTheNextRound) {
-    curlnet::CurrentLimits().crawlWindowMs = 2000;
+    m_limits.crawlWindowMs = 2000;
+    Fresh();
     const std::string url = Servers().Http("/once/crawl/200000/crawl.bin");
     Start({url});
     ASSERT_TRUE(RunToEnd(1000000));
-    const std::string& log = m_dlg->m_strLog;
+    const std::string& log = m_dlg->batch().Log();
     const size_t round = log.find(Round(102, 60, 1, 1));
     ASSERT_NE(round, std::string::npos) << Readable(log);
     EXPECT_NE(log.find(Reason(Str(Sid::NetCrawling))), std::string::npos) << Readable(log);
     EXPECT_NE(log.find(Sj("バイトから続きをDLします\r\n"), round), std::string::npos)
         << "the round must continue the partial file: " << Readable(log);
     EXPECT_TRUE(log.ends_with(Done(162))) << Readable(log);
-    EXPECT_EQ(m_dlg->m_jobOutcomes[1], JobOutcome::Done);
+    EXPECT_EQ(m_dlg->batch().GetTally().Outcome(1), JobOutcome::Done);
     EXPECT_TRUE(ReadBytes(Save() / "crawl.bin") == ServerPattern(200000))
         << ReadBytes(Save() / "crawl.bin").size() << " bytes on disk";
     EXPECT_EQ(ErrorBoxes(), "");
@@ -537,7 +534,8 @@ TEST_F(FaultMatrix, SlowAndOverlongBodiesArriveWhole) {
 // through the watchdog, and the two rounds that follow crawl again.
 TEST_F(FaultMatrix, ACrawlEndsTheTransferAndKeepsThePartialFile) {
     // 2 KiB, then 10 bytes a second: never silent for the stall limit, far under the floor.
-    curlnet::CurrentLimits().crawlWindowMs = 2000;
+    m_limits.crawlWindowMs = 2000;
+    Fresh();
     const std::string url = Servers().Http("/drip/2048/400/100");
     Start({url, GoodUrl()});
     ASSERT_TRUE(RunToEnd());
@@ -560,14 +558,15 @@ TEST_F(FaultMatrix, SlowFtpDataArrivesWholeWhileTheClockRuns) {
     ServerProcess ftp("fault_server.py", {"ftp", root.path(), "slow:10000"});
     std::string url = "ftp://127.0.0.1:" + std::to_string(ftp.port()) + "/slow.bin";
     // The throttle's pause is longer than the matrix's short stall limit.
-    curlnet::CurrentLimits().stallTimeoutMs = 5000;
+    m_limits.stallTimeoutMs = 5000;
+    Fresh();
     // Every pump lets 200 virtual ms pass, so the ticks and the rate sampler run nested.
     H().pumpAdvanceMs = 200;
     Start({url});
-    ASSERT_TRUE(RunToEnd()) << Readable(m_dlg->m_strLog) << ErrorBoxes();
+    ASSERT_TRUE(RunToEnd()) << Readable(m_dlg->batch().Log()) << ErrorBoxes();
     EXPECT_TRUE(ReadBytes(Save() / "slow.bin") == want);
     // The job ran inside the tick of second 1; its end line carries the clock of a nested tick.
-    const std::string& log = m_dlg->m_strLog;
+    const std::string& log = m_dlg->batch().Log();
     std::string head = Announce(1, url) + SaveTo(Save() / "slow.bin");
     ASSERT_EQ(Readable(log.substr(0, head.size())), Readable(head));
     EXPECT_NE(log.find(Sj("DL終了しました\r\n"), head.size()), std::string::npos) << Readable(log);
@@ -620,9 +619,9 @@ TEST_F(FaultMatrix, DeadlineEndsTheBatchButNotTheRunningDownload) {
     H().texts[IDC_DURATION] = "1";
     H().texts[IDC_LIST] = url + "\r\n" + GoodUrl() + "\r\n";
     m_dlg->OnCommand(IDC_GET_LATER, false);
-    ASSERT_EQ(m_dlg->m_bArmed, 1);
+    ASSERT_EQ(m_dlg->batch().Armed(), 1);
     // The schedule check at 100 s (00:01:40) matches and loads the list.
-    ASSERT_TRUE(H().AdvanceUntil([&] { return m_dlg->m_nCursor == 1; }, 200000));
+    ASSERT_TRUE(H().AdvanceUntil([&] { return m_dlg->batch().Cursor() == 1; }, 200000));
     ASSERT_EQ(H().NowMs(), 100000);
     EXPECT_EQ(H().TimerPeriod(TIMER_DEADLINE), 3600000u);
 
@@ -632,7 +631,7 @@ TEST_F(FaultMatrix, DeadlineEndsTheBatchButNotTheRunningDownload) {
     bool deadlineSeen = false;
     std::string logFileAtDeadline;
     H().onPump = [&] {
-        if (!deadlineSeen && m_dlg->m_nCursor == 0) {
+        if (!deadlineSeen && m_dlg->batch().Cursor() == 0) {
             deadlineSeen = true;
             logFileAtDeadline = ReadBytes(Home() / "Pomvex.log");
         }
@@ -643,7 +642,7 @@ TEST_F(FaultMatrix, DeadlineEndsTheBatchButNotTheRunningDownload) {
     H().onPump = nullptr;
 
     ASSERT_TRUE(deadlineSeen) << "the deadline never fired inside the download";
-    const std::string& log = m_dlg->m_strLog;
+    const std::string& log = m_dlg->batch().Log();
     std::string head = Announce(101, url) + SaveTo(Save() / "endless.bin");
     ASSERT_EQ(Readable(log.substr(0, head.size())), Readable(head));
     // Inside the download: the watchdog's line at 201 s, the deadline's line at 3700 s, then
@@ -701,8 +700,9 @@ TEST_F(FaultMatrix, LocalFaultsGoOnThroughTheWatchdog) {
          "a-file/missing/local.bin", kInvalidPath},
         {"target is an existing folder", "", url, kCreateFailed, "local.bin",
          " へのｱｸｾｽは拒否されました。"},
-        {"full disk", "/dev/", Servers().Http("/files/full"), SaveTo("/dev/full") + kIoFailed,
-         "/dev/full", " へのｱｸｾｽ中にﾃﾞｨｽｸがいっぱいになりました。"},
+        // Bound by a file size limit while the job runs (see the loop).
+        {"full disk", "", Servers().Http("/files/full"), "", "full",
+         " へのｱｸｾｽ中にﾃﾞｨｽｸがいっぱいになりました。"},
     };
     if (!readOnlyHow.empty())
         cases.push_back({"save folder not writable", readOnly.path() + "/", url, kCreateFailed,
@@ -717,7 +717,11 @@ TEST_F(FaultMatrix, LocalFaultsGoOnThroughTheWatchdog) {
         testsrv::WriteBytes(Save() / "a-file", "");
         H().texts[IDC_SAVE_DIR] = c.folder.starts_with('/') ? c.folder : Save() / c.folder;
         Start({c.url, GoodUrl()});
-        H().Advance(1000);
+        {
+            std::optional<testsrv::FileSizeLimit> full;
+            if (c.reasonPath == "full") full.emplace(4096);
+            H().Advance(1000);
+        }
         ExpectState(2, 0, 1, c.name);
         EXPECT_EQ(ErrorBoxes(), "");
         EXPECT_TRUE(std::filesystem::is_directory(Save() / "local.bin"))
@@ -726,7 +730,8 @@ TEST_F(FaultMatrix, LocalFaultsGoOnThroughTheWatchdog) {
 
         const std::string reasonPath =
             c.reasonPath.starts_with('/') ? c.reasonPath : Save() / c.reasonPath;
-        const std::string logged = c.logged + Reason(reasonPath + Sj(c.reasonText));
+        const std::string written = c.reasonPath == "full" ? SaveTo(reasonPath) + kIoFailed : "";
+        const std::string logged = c.logged + written + Reason(reasonPath + Sj(c.reasonText));
         H().texts[IDC_SAVE_DIR] = Save().path() + "/";
         ASSERT_TRUE(RunToEnd());
         ExpectLog(Announce(1, c.url) + logged + kConnectFailed + GoodJob(102), c.name);
@@ -735,9 +740,9 @@ TEST_F(FaultMatrix, LocalFaultsGoOnThroughTheWatchdog) {
     }
 }
 
-// 3 GiB (past every 32-bit count) from a sparse file, written to /dev/null: the copy ends
-// normally and the progress window's last count is the exact size.
-TEST_F(FaultMatrix, ThreeGibibytesToDevNullCountsPast32Bits) {
+// 3 GiB (past every 32-bit count) from a sparse file: the copy ends normally and the progress
+// window's last count is the exact size.
+TEST_F(FaultMatrix, ThreeGibibytesCountPast32Bits) {
     const uint64_t size = 3ull << 30;
     {
         std::string path = Servers().root / "null";
@@ -747,20 +752,21 @@ TEST_F(FaultMatrix, ThreeGibibytesToDevNullCountsPast32Bits) {
         fclose(f);
     }
     std::string url = Servers().Http("/files/null");
-    H().texts[IDC_SAVE_DIR] = "/dev/";
     std::string lastStatus;
     int64_t maxSample = 0;
     H().onPump = [&] {
         if (!H().modeless.empty()) {
-            maxSample = std::max(maxSample, m_dlg->m_nBytesSinceSample);
-            if ((H().pumpCount & 0xFFFF) == 0 || m_dlg->m_nBytesSinceSample == int64_t(size))
+            maxSample = std::max(maxSample, m_dlg->batch().GetRate().BytesSinceSample());
+            if ((H().pumpCount & 0xFFFF) == 0 ||
+                m_dlg->batch().GetRate().BytesSinceSample() == int64_t(size))
                 lastStatus = H().modeless.back()->texts[IDC_PROGDLG_STATUS];
         }
     };
     Start({url});
     ASSERT_TRUE(RunToEnd());
     std::remove((Servers().root / "null").c_str());
-    ExpectLog(Announce(1, url) + SaveTo("/dev/null") + Done(1), "3 GiB");
+    std::remove((Save() / "null").c_str());
+    ExpectLog(Announce(1, url) + SaveTo(Save() / "null") + Done(1), "3 GiB");
     ExpectState(0, 0, 1, "3 GiB");
     EXPECT_EQ(ErrorBoxes(), "");
     EXPECT_EQ(maxSample, int64_t(size)) << "the byte count of the sample wrapped";
@@ -795,9 +801,14 @@ TEST_F(FaultMatrix, EachJobLeavesHowItEnded) {
         {"cancelled", Servers().Http("/endless/endless.bin"), JobOutcome::Cancelled},
     };
     std::filesystem::create_directory(Save() / "taken.bin");
-    std::filesystem::create_symlink("/dev/full", Save() / "full.bin");
+    // The full-disk row's writes fail as on a full disk: its file may not grow past 1000 bytes.
+    std::optional<testsrv::FileSizeLimit> full;
     int pumps = 0;
     H().onPump = [&] {
+        if (H().texts[IDC_URL] != rows[5].url)
+            full.reset();
+        else if (!full)
+            full.emplace(1000);
         if (H().texts[IDC_URL] == rows.back().url && !H().modeless.empty() && ++pumps == 200)
             H().modeless.back()->PressCancel();
     };
@@ -806,15 +817,17 @@ TEST_F(FaultMatrix, EachJobLeavesHowItEnded) {
     Start(urls);
     ASSERT_TRUE(RunToEnd(2000000));
     for (size_t i = 0; i < rows.size(); ++i)
-        EXPECT_EQ(static_cast<int>(m_dlg->m_jobOutcomes[i + 1]), static_cast<int>(rows[i].want))
+        EXPECT_EQ(static_cast<int>(m_dlg->batch().GetTally().Outcome(i + 1)),
+                  static_cast<int>(rows[i].want))
             << rows[i].name << " (" << rows[i].url << ")";
-    EXPECT_EQ(m_dlg->m_nJobsStarted, static_cast<int>(rows.size()));
-    EXPECT_EQ(m_dlg->m_nJobsDone, 1);
+    EXPECT_EQ(m_dlg->batch().GetTally().Started(), static_cast<int>(rows.size()));
+    EXPECT_EQ(m_dlg->batch().GetTally().Done(), 1);
 
     Start({GoodUrl(), nobody}, false);
     ASSERT_TRUE(RunToEnd());
-    EXPECT_EQ(m_dlg->m_jobOutcomes[1], JobOutcome::Done) << "check of " << GoodUrl();
-    EXPECT_EQ(m_dlg->m_jobOutcomes[2], JobOutcome::OpenFailed) << "check of " << nobody;
-    EXPECT_EQ(m_dlg->m_jobOutcomes[3], JobOutcome::None) << "a slot no job reached";
-    EXPECT_EQ(m_dlg->m_nJobsDone, 1);
+    EXPECT_EQ(m_dlg->batch().GetTally().Outcome(1), JobOutcome::Done) << "check of " << GoodUrl();
+    EXPECT_EQ(m_dlg->batch().GetTally().Outcome(2), JobOutcome::OpenFailed)
+        << "check of " << nobody;
+    EXPECT_EQ(m_dlg->batch().GetTally().Outcome(3), JobOutcome::None) << "a slot no job reached";
+    EXPECT_EQ(m_dlg->batch().GetTally().Done(), 1);
 }

@@ -18,7 +18,8 @@
 #include "resources/Resource.h"
 #include "resources/Strings.h"
 #include "transfer/LocalServers.h"
-#include "ui/PomvexDlg.h"
+#include "transfer/TransferRig.h"
+#include "window/PomvexDlg.h"
 
 namespace {
 
@@ -153,13 +154,13 @@ TEST_P(EveryCommand, WorksUnderJapaneseFolderNames) {
     m_host.texts[IDC_SAVE_DIR] = typed;
     m_dlg.OnCommand(IDC_GET, false);
     EXPECT_EQ(ReadBytes(m_program + "/Pomvex.PVX"), list);
-    ASSERT_TRUE(m_host.AdvanceUntil([&] { return m_dlg.m_nCursor == 0; }, 60000));
+    ASSERT_TRUE(m_host.AdvanceUntil([&] { return !m_dlg.batch().Running(); }, 60000));
     const std::string log = ClockAt(1) + "\r\n" + http + Sj("をDLします\r\n") +
                             SaveTo(typed + Sj("日本語.bin")) + ClockAt(1) +
                             Sj("   DL終了しました\r\n") + ClockAt(2) + "\r\n" + file +
                             Sj("をDLします\r\n") + SaveTo(typed + Sj("画像.bin")) + ClockAt(2) +
                             Sj("   DL終了しました\r\n");
-    EXPECT_EQ(Readable(m_dlg.m_strLog), Readable(log));
+    EXPECT_EQ(Readable(m_dlg.batch().Log()), Readable(log));
     EXPECT_EQ(Readable(ReadBytes(m_program + "/Pomvex.log")), Readable(log));
     const std::string saveTo = kSaveToCp932 +
                                (*s.typedSaveFolder ? "~" : m_tmp.path() + "/" + kUserCp932) + "/" +
@@ -211,7 +212,7 @@ TEST_F(JapanesePaths, TypedUrlsGoOutAsBrowsersSendThem) {
     };
     const std::string folder = Sj((m_downloads + "/").c_str());
     m_host.texts[IDC_SAVE_DIR] = folder;
-    m_dlg.m_strClock = "CLOCK";
+    TransferRig rig(m_host);
     unsigned seed = 10;
     for (const Row& r : rows) {
         SCOPED_TRACE(r.what);
@@ -220,18 +221,13 @@ TEST_F(JapanesePaths, TypedUrlsGoOutAsBrowsersSendThem) {
         const std::string url =
             Sj(((r.host ? std::string("http://") + r.host : Server().Origin()) + r.typed).c_str());
         if (r.host) setenv("http_proxy", Server().Origin().c_str(), 1);
-        m_dlg.m_strLog.clear();
-        m_dlg.m_strJobs[1] = url;
-        m_dlg.m_strJobs[2] = "next";
-        m_dlg.m_nCursor = 2;
-        m_dlg.m_bIdle = 1;
-        m_dlg.RunGuarded([&] { m_dlg.DownloadItem(1); }, false);
+        rig.Run(url);
         unsetenv("http_proxy");
         EXPECT_EQ(Server().LastLine(), "GET " + std::string(r.target) + " HTTP/1.1");
         EXPECT_TRUE(ReadBytes(m_downloads + "/" + r.saved) == bytes)
             << "not on disk as " << r.saved;
-        EXPECT_NE(m_dlg.m_strLog.find(SaveTo(folder + Sj(r.saved))), std::string::npos)
-            << Readable(m_dlg.m_strLog);
+        EXPECT_NE(rig.sink.log.find(SaveTo(folder + Sj(r.saved))), std::string::npos)
+            << Readable(rig.sink.log);
         for (const FakeBox& b : m_host.boxes) ADD_FAILURE() << "box: " << Readable(b.text);
         m_host.boxes.clear();
     }
@@ -279,7 +275,7 @@ TEST_F(JapanesePaths, ListFilesInUtf8) {
         }
         EXPECT_EQ(Readable(m_host.texts[IDC_LIST]), url + "\r\n" + ascii + "\r\n");
         m_dlg.OnCommand(IDC_GET, false);
-        ASSERT_TRUE(m_host.AdvanceUntil([&] { return m_dlg.m_nCursor == 0; }, 300000));
+        ASSERT_TRUE(m_host.AdvanceUntil([&] { return !m_dlg.batch().Running(); }, 300000));
         EXPECT_TRUE(ReadBytes(m_downloads + "/東京.bin") == testsrv::Pattern(2000, 7));
         for (const FakeBox& b : m_host.boxes) ADD_FAILURE() << "box: " << Readable(b.text);
     }

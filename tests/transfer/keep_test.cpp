@@ -16,7 +16,7 @@
 #include "platform/curl/CurlInternet.h"
 #include "resources/Resource.h"
 #include "transfer/LocalServers.h"
-#include "ui/PomvexDlg.h"
+#include "transfer/TransferRig.h"
 
 namespace {
 
@@ -37,25 +37,16 @@ class KeepTest : public ::testing::Test {
     static void SetUpTestSuite() { testsrv::ClearProxyEnvironment(); }
 
     void SetUp() override {
-        setenv("POMVEX_HOME", m_home.path().c_str(), 1);
         std::filesystem::create_directory(m_dir);
-        m_dlg = std::make_unique<CPomvexDlg>(m_host, m_client);
-        m_dlg->m_strClock = kClock;
         m_host.texts[IDC_SAVE_DIR] = Sj(m_dir.c_str()) + "/";
     }
 
     // Runs one job as the tick would start it; returns the run log.
     // As job `slot` of the batch (a job's own earlier file is its own, not another's).
     std::string Run(const std::string& url, int slot = 1) {
-        m_dlg->m_strLog.clear();
         m_host.boxes.clear();
-        m_dlg->m_strJobs[slot] = url;
-        m_dlg->m_strJobs[slot + 1] = "next";
-        m_dlg->m_nCursor = slot + 1;
-        m_dlg->m_bReady = 0;
-        m_dlg->m_bIdle = 1;
-        m_dlg->RunGuarded([&] { m_dlg->DownloadItem(slot); }, false);
-        return m_dlg->m_strLog;
+        m_rig.Run(url, true, slot, m_batch);
+        return m_rig.sink.log;
     }
     std::string Path(const std::string& name) const { return m_dir + "/" + name; }
     std::string Head(const std::string& url, const std::string& name) const {
@@ -64,11 +55,12 @@ class KeepTest : public ::testing::Test {
     }
     std::string Done() const { return kClock + "   " + Sj("DL終了しました\r\n"); }
 
-    testsrv::TempDir m_home, m_save;
+    TempHome m_home;
+    TempDir m_save;
     const std::string m_dir = m_save / "保存先の棚";  // the file-name boundary is crossed
     FakeHost m_host;
-    CurlInternetClient m_client;
-    std::unique_ptr<CPomvexDlg> m_dlg;
+    TransferRig m_rig{m_host};
+    uint32_t m_batch = 1;  // the batch serial the jobs run in
 };
 
 // Each way a re-download can end, over an existing file (and a .part of an earlier failure).
@@ -90,7 +82,8 @@ TEST_F(KeepTest, AnOldFileSurvivesEveryFailedReplacementAndTheBytesThatArrivedAr
          Done()},
         // Large enough that the headers arrive before the connection breaks.
         {"broken body", "/short/300000", "300000", none, testsrv::ServerPattern(299900), false, ""},
-        {"cancel", "/files/keep.bin", "keep.bin", cancel, body, false, Sj("中止しました\r\n")},
+        // The line that says so is the batch's, once the transfer has returned.
+        {"cancel", "/files/keep.bin", "keep.bin", cancel, body, false, ""},
         {"full disk", "/files/keep.bin", "keep.bin", fullDisk, body.substr(0, 20000), false,
          Sj("ファイル入出力に失敗しました\r\n") + Sj("理由 ") + Sj(Path("keep.bin.part").c_str()) +
              Sj(" へのｱｸｾｽ中にﾃﾞｨｽｸがいっぱいになりました。\r\n")},
@@ -104,17 +97,11 @@ TEST_F(KeepTest, AnOldFileSurvivesEveryFailedReplacementAndTheBytesThatArrivedAr
                 m_host.modeless.back()->PressCancel();
         };
         // A file may not grow past 20000 bytes: the write fails as on a full disk.
-        rlimit saved{};
-        getrlimit(RLIMIT_FSIZE, &saved);
-        if (c.fault == fullDisk) {
-            signal(SIGXFSZ, SIG_IGN);
-            rlimit small = saved;
-            small.rlim_cur = 20000;
-            ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-        }
+        std::optional<testsrv::FileSizeLimit> full;
+        if (c.fault == fullDisk) full.emplace(20000);
         std::string url = Servers().Http(c.path);
         std::string log = Run(url);
-        setrlimit(RLIMIT_FSIZE, &saved);
+        full.reset();
         m_host.onPump = nullptr;
 
         EXPECT_EQ(Readable(log), Readable(Head(url, c.file) + c.logTail));
@@ -168,7 +155,7 @@ TEST_F(KeepTest, UrlsOfOneBatchThatShareANameKeepAFileEach) {
                                              {"download", "download (2)", "download (3)"}};
     for (uint32_t batch = 1; batch <= 4; ++batch) {  // each row run twice
         const std::vector<std::string>& names = rows[(batch - 1) / 2];
-        m_dlg->m_nBatchSerial = batch;  // as each load of the list counts
+        m_batch = batch;  // as each load of the list counts
         for (size_t i = 0; i < names.size(); ++i) {
             SCOPED_TRACE(names[i] + " of batch " + std::to_string(batch));
             const std::string body = testsrv::Pattern(3000 + 1000 * i, batch * 10 + i);
@@ -204,8 +191,9 @@ TEST_F(KeepTest, MarksCarryTheUrlWithoutItsPassword) {
 }
 
 // The requests /range/NAME received, as the server logged them.
-std::string RequestsOf(CurlInternetClient& client, const std::string& name) {
-    auto f = client.OpenSession("log")->OpenURL(Servers().Http("/requests/" + name));
+std::string RequestsOf(const std::string& name) {
+    CurlInternetClient client;
+    auto f = client.OpenSession({"log", {}})->OpenURL(Servers().Http("/requests/" + name));
     std::string log;
     char block[4096];
     while (size_t n = f->Read(block, sizeof block)) log.append(block, n);
@@ -268,7 +256,7 @@ TEST_F(KeepTest, ASecondRunContinuesOnlyTheSameVersionOfTheSameUrl) {
             body = testsrv::Pattern(800000, 61);
             Servers().Serve(c.second, body);
         }
-        const size_t before = RequestsOf(m_client, c.second).size();
+        const size_t before = RequestsOf(c.second).size();
 
         const std::string url = Servers().Http("/range/" + c.second + c.query);
         std::string status;
@@ -285,7 +273,7 @@ TEST_F(KeepTest, ASecondRunContinuesOnlyTheSameVersionOfTheSameUrl) {
             << ReadBytes(Path(saved)).size() << " bytes on disk, want " << body.size();
         EXPECT_EQ(ReadBytes(Path(saved + ".part")), "<missing>");
         EXPECT_EQ(Attr(Path(saved), "user.pomvex.partial"), "<none>");
-        const std::string asked = RequestsOf(m_client, c.second).substr(before);
+        const std::string asked = RequestsOf(c.second).substr(before);
         const bool ranged =
             asked.find("Range: bytes=" + std::to_string(have) + "-") != std::string::npos;
         EXPECT_EQ(ranged, c.first == c.second) << "a copy is continued only for its own URL:\n"
@@ -327,12 +315,9 @@ TEST_F(KeepTest, AfterSigkillTheNextRunCompletesTheFileByResuming) {
     if (child == 0) {
         // The program: a fresh window and client of its own, the same list.
         FakeHost host;
-        CurlInternetClient client;
-        CPomvexDlg dlg(host, client);
+        TransferRig rig(host);
         host.texts[IDC_SAVE_DIR] = Sj(m_dir.c_str()) + "/";
-        dlg.m_strJobs[1] = url;
-        dlg.m_nCursor = 2;
-        dlg.RunGuarded([&] { dlg.DownloadItem(1); }, false);
+        rig.Run(url);
         _exit(0);
     }
     // Killed once the first buffers are on disk, well before the end.

@@ -22,7 +22,10 @@
 #include "platform/qt/BlockingPump.h"
 #include "platform/qt/QtHost.h"
 #include "resources/Resource.h"
-#include "ui/PomvexDlg.h"
+#include "resources/Strings.h"
+#include "transfer/Transfers.h"
+#include "window/PomvexDlg.h"
+#include "window/ProgressDlg.h"
 
 namespace {
 
@@ -32,10 +35,37 @@ long MsBetween(Clock::time_point a, Clock::time_point b) {
     return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(b - a).count());
 }
 
+// Runs the real transfers and records when a blocking transfer step runs.
+class WatchedJobs : public JobRunner {
+  public:
+    JobResult Download(const JobRequest& job, JobSink& sink) override {
+        return Step([&] { return real->Download(job, sink); });
+    }
+    JobResult Check(const JobRequest& job, JobSink& sink) override {
+        return Step([&] { return real->Check(job, sink); });
+    }
+
+    std::unique_ptr<Transfers> real;  // made with the window's host
+    std::atomic<bool> inStep{false};
+    std::atomic<int> steps{0};
+    Clock::time_point stepEnd;
+
+  private:
+    template <class F>
+    JobResult Step(F run) {
+        inStep = true;
+        JobResult outcome = run();
+        inStep = false;
+        stepEnd = Clock::now();
+        ++steps;
+        return outcome;
+    }
+};
+
 // Records what reaches the logic and whether it arrived inside a blocking transfer step.
 class WatchedLogic : public CPomvexDlg {
   public:
-    using CPomvexDlg::CPomvexDlg;
+    WatchedLogic(Host& host, WatchedJobs& jobs) : CPomvexDlg(host, jobs), m_jobs(jobs) {}
     struct Event {
         Clock::time_point at;
         bool timer;  // else a command
@@ -43,39 +73,19 @@ class WatchedLogic : public CPomvexDlg {
         bool inStep;
     };
 
-    JobResult DownloadItem(int index) override {
-        JobResult outcome{JobOutcome::None};
-        Step([&] { outcome = CPomvexDlg::DownloadItem(index); });
-        return outcome;
-    }
-    JobResult CheckItem(int index) override {
-        JobResult outcome{JobOutcome::None};
-        Step([&] { outcome = CPomvexDlg::CheckItem(index); });
-        return outcome;
-    }
     void OnTimerEvent(unsigned id) override {
-        events.push_back({Clock::now(), true, id, inStep});
+        events.push_back({Clock::now(), true, id, m_jobs.inStep});
         CPomvexDlg::OnTimerEvent(id);
     }
     void OnCommand(int id, bool fromMenu) override {
-        events.push_back({Clock::now(), false, static_cast<unsigned>(id), inStep});
+        events.push_back({Clock::now(), false, static_cast<unsigned>(id), m_jobs.inStep});
         CPomvexDlg::OnCommand(id, fromMenu);
     }
 
-    std::atomic<bool> inStep{false};
-    std::atomic<int> steps{0};
-    Clock::time_point stepEnd;
     std::vector<Event> events;  // main thread only
 
   private:
-    template <class F>
-    void Step(F run) {
-        inStep = true;
-        run();
-        inStep = false;
-        stepEnd = Clock::now();
-        ++steps;
-    }
+    WatchedJobs& m_jobs;
 };
 
 // Remembers when the watched widget was last painted.
@@ -109,7 +119,7 @@ class TestBlocking : public QObject {
     QTemporaryDir m_home;
     int m_listener = -1;  // listening, never accepting: connections complete and stay silent
     int m_port = 0;
-    curlnet::Limits m_savedLimits;
+    InternetLimits m_limits;  // what the window's sessions open with
 };
 
 void TestBlocking::initTestCase() {
@@ -126,12 +136,10 @@ void TestBlocking::initTestCase() {
     QVERIFY(getsockname(m_listener, reinterpret_cast<sockaddr*>(&addr), &len) == 0);
     m_port = ntohs(addr.sin_port);
     // The real stall limit is a minute; 4 s is ample room for the probes.
-    m_savedLimits = curlnet::CurrentLimits();
-    curlnet::CurrentLimits().stallTimeoutMs = 4000;
+    m_limits.stallTimeoutMs = 4000;
 }
 
 void TestBlocking::cleanupTestCase() {
-    curlnet::CurrentLimits() = m_savedLimits;
     if (m_listener >= 0) close(m_listener);
 }
 
@@ -144,9 +152,13 @@ void TestBlocking::windowLivesWhileTheOpenBlocks_data() {
 void TestBlocking::windowLivesWhileTheOpenBlocks() {
     QFETCH(int, command);
     CurlInternetClient internet;
+    WatchedJobs jobs;
     WatchedLogic* logic = nullptr;
     QtHost window([&](Host& host) {
-        auto made = std::make_unique<WatchedLogic>(host, internet);
+        jobs.real = std::make_unique<Transfers>(
+            host, internet, SessionOptions{Str(Sid::SessionAgent), m_limits},
+            [&host] { return std::make_unique<CProgressDlg>(host, 0); });
+        auto made = std::make_unique<WatchedLogic>(host, jobs);
         logic = made.get();
         return made;
     });
@@ -166,7 +178,7 @@ void TestBlocking::windowLivesWhileTheOpenBlocks() {
 
     Probe probe;
     std::thread helper([&] {
-        while (!logic->inStep) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        while (!jobs.inStep) std::this_thread::sleep_for(std::chrono::milliseconds(5));
         std::this_thread::sleep_for(std::chrono::milliseconds(200));  // well inside the wait
 
         const auto asked = Clock::now();
@@ -184,12 +196,12 @@ void TestBlocking::windowLivesWhileTheOpenBlocks() {
         }
         const std::string click = "xdotool mousemove " + std::to_string(target.x()) + " " +
                                   std::to_string(target.y()) + " click 1";
-        probe.clicked = std::system(click.c_str()) == 0 && logic->inStep;
+        probe.clicked = std::system(click.c_str()) == 0 && jobs.inStep;
     });
 
     logic->events.clear();
     qobject_cast<QPushButton*>(window.control(command))->click();
-    QTRY_VERIFY_WITH_TIMEOUT(logic->steps == 1, 15000);
+    QTRY_VERIFY_WITH_TIMEOUT(jobs.steps == 1, 15000);
     helper.join();
     QTest::qWait(1100);  // the released tick, the queued click
 
@@ -203,8 +215,8 @@ void TestBlocking::windowLivesWhileTheOpenBlocks() {
     long firstTickMs = -1;
     for (const auto& e : logic->events) {
         if (e.inStep) ++handledInStep;
-        if (e.inStep || e.at < logic->stepEnd) continue;
-        const long after = MsBetween(logic->stepEnd, e.at);
+        if (e.inStep || e.at < jobs.stepEnd) continue;
+        const long after = MsBetween(jobs.stepEnd, e.at);
         if (e.timer && e.id == TIMER_TICK && after < 1000) {
             if (firstTickMs < 0) firstTickMs = after;
             ++ticksAfter;

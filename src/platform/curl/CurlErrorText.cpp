@@ -9,6 +9,7 @@
 
 #include "platform/Internet.h"
 #include "resources/Strings.h"
+#include "resources/Text.h"
 
 namespace curlnet {
 
@@ -54,10 +55,11 @@ std::optional<Sid> OwnText(int code, const ErrorDetail& d) {
     }
 }
 
-// "HTTP 503 Service Unavailable", or without the phrase when the server sent none.
+// "HTTP 503 Service Unavailable", or without the phrase when the server sent none. The phrase is
+// the server's own bytes: shown as text, never obeyed.
 std::string StatusReason(long status, const std::string& reasonPhrase) {
     std::string text = "HTTP " + std::to_string(status);
-    if (!reasonPhrase.empty()) text += " " + reasonPhrase;
+    if (!reasonPhrase.empty()) text += " " + text::ShownServerText(reasonPhrase);
     return text;
 }
 
@@ -75,13 +77,13 @@ std::string StatusReason(long status, const std::string& reasonPhrase) {
 
 std::string ErrorBoxText(int code, const ErrorDetail& detail, const std::string& english) {
     std::optional<Sid> own = OwnText(code, detail);
-    if (!own) return english;
-    return FormatStr(Sid::NetErrorWithLibraryText, {Str(*own), english});
+    if (!own) return text::ShownServerText(english);
+    return FormatStr(Sid::NetErrorWithLibraryText, {Str(*own), text::ShownServerText(english)});
 }
 
 std::string ErrorReasonText(int code, const ErrorDetail& detail, const std::string& english) {
     std::optional<Sid> own = OwnText(code, detail);
-    return own ? Str(*own) : english;
+    return own ? Str(*own) : text::ShownServerText(english);
 }
 
 bool CurlErrorMayPass(int code) {
@@ -113,7 +115,7 @@ void ThrowCurl(CURLcode code, const char* errorBuffer, CURL* easy,
             curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
             curl_easy_getinfo(easy, CURLINFO_RETRY_AFTER, &retryAfter);
         }
-        ThrowStatus(english, status, reasonPhrase,
+        ThrowStatus(text::ShownServerText(english), status, reasonPhrase,
                     static_cast<uint32_t>(std::clamp<curl_off_t>(retryAfter, 0, UINT32_MAX)));
     }
     ErrorDetail detail;

@@ -16,9 +16,11 @@ struct ErrorDetail {
     long proxyConnectCode = 0;  // CURLINFO_HTTP_CONNECTCODE: the proxy's reply to CONNECT
 };
 
-// `code` is a CURLcode; `english` is libcurl's text (ASCII, so already CP932). Returns CP932.
+// `code` is a CURLcode; `english` is libcurl's text, which may quote a server's reply: it is
+// taken through text::ShownServerText. Returns CP932.
 std::string ErrorBoxText(int code, const ErrorDetail& detail, const std::string& english);
-// The run log's reason for `code`: the box's Japanese words alone, else `english`. CP932.
+// The run log's reason for `code`: the box's Japanese words alone, else `english` (shown as in
+// ErrorBoxText). CP932.
 std::string ErrorReasonText(int code, const ErrorDetail& detail, const std::string& english);
 // Whether a failure with this CURLcode may pass: a timeout or stall, a refused connection, a
 // reset or a body cut short. Other failures (names, certificates, logins) stay as they are.
@@ -26,8 +28,9 @@ bool CurlErrorMayPass(int code);
 // Whether a failed open with this final HTTP status may pass: 408, 429, 500, 502, 503, 504.
 bool HttpStatusMayPass(long status);
 
-// The exceptions. Each throws CInternetException with the code and text named; curl's texts are
-// ASCII, which is already CP932.
+// The exceptions. Each throws CInternetException with the code and text named. A text that
+// comes from curl or a server (its error buffer, a reason phrase) goes through
+// text::ShownServerText before it becomes part of an exception's text or reason.
 
 // A failed transfer: the error buffer's text, else curl's text for the code, worded by
 // ErrorBoxText; an HTTP status of 400 or more throws INTERNET_ERROR_HTTP_STATUS instead, with

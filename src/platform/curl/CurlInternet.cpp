@@ -12,15 +12,6 @@
 #include "platform/curl/CurlValidator.h"
 #include "platform/curl/LocalUrlFile.h"
 
-namespace curlnet {
-
-Limits& CurrentLimits() {
-    static Limits limits;
-    return limits;
-}
-
-}  // namespace curlnet
-
 namespace {
 
 using curlnet::Protocol;
@@ -29,8 +20,8 @@ using WaitHook = CurlInternetClient::WaitHook;
 
 class CurlSession : public CInternetSession {
   public:
-    CurlSession(std::string agent, WaitHook waitHook)
-        : m_strAgent(std::move(agent)), m_waitHook(std::move(waitHook)) {}
+    CurlSession(SessionOptions options, WaitHook waitHook)
+        : m_options(std::move(options)), m_waitHook(std::move(waitHook)) {}
 
     std::unique_ptr<CInternetFile> OpenURL(const std::string& text) override {
         return Open(text, nullptr);
@@ -96,11 +87,11 @@ class CurlSession : public CInternetSession {
                 plan.ifChanged = resume->offset == 0;
             }
         }
-        return std::make_unique<curlnet::CurlUrlFile>(m_strAgent, std::move(url), protocol,
-                                                      fileName, m_waitHook, std::move(plan));
+        return std::make_unique<curlnet::CurlUrlFile>(m_options, std::move(url), protocol, fileName,
+                                                      m_waitHook, std::move(plan));
     }
 
-    std::string m_strAgent;
+    SessionOptions m_options;
     WaitHook m_waitHook;
 };
 
@@ -113,6 +104,6 @@ CurlInternetClient::CurlInternetClient() {
 
 CurlInternetClient::~CurlInternetClient() = default;
 
-std::unique_ptr<CInternetSession> CurlInternetClient::OpenSession(const std::string& agent) {
-    return std::make_unique<CurlSession>(agent, m_waitHook);
+std::unique_ptr<CInternetSession> CurlInternetClient::OpenSession(const SessionOptions& options) {
+    return std::make_unique<CurlSession>(options, m_waitHook);
 }

@@ -16,8 +16,8 @@ class CurlInternetClient : public InternetClient {
     // Initialises libcurl once per process.
     CurlInternetClient();
     ~CurlInternetClient() override;
-    // Never fails with libcurl; the agent is sent as the User-Agent of every request.
-    std::unique_ptr<CInternetSession> OpenSession(const std::string& agent) override;
+    // Never fails with libcurl; the session and its files keep a copy of `options`.
+    std::unique_ptr<CInternetSession> OpenSession(const SessionOptions& options) override;
 
     // Called about every 25 ms while a transfer waits for the network (opening a URL, reading,
     // rewinding), so that the caller's window can stay alive meanwhile. The hook must neither
@@ -30,22 +30,5 @@ class CurlInternetClient : public InternetClient {
 };
 
 namespace curlnet {
-
-// Limits of every transfer. Not constants so that tests can shorten the stall limit.
-struct Limits {
-    long connectTimeoutMs = 30000;
-    long stallTimeoutMs = 60000;  // no byte for this long during the open or a read
-    // The crawl floor: under this many bytes a second, averaged over the last crawlWindowMs
-    // of waiting for data, ends the transfer as a stall does. 0 turns it off.
-    long crawlWindowMs = 100000;
-    long crawlFloorBytesPerSec = 1024;
-    // Unread bytes above this pause the transfer. Pausing is dear (curl keeps a copy of the
-    // held data and the socket backs up), so the budget is large enough that a full-speed
-    // loopback transfer seldom pauses, and small enough to keep memory flat (about 4 MiB).
-    size_t bufferBytes = 4 << 20;
-    long receiveChunkBytes = 256 * 1024;  // CURLOPT_BUFFERSIZE: bytes per socket read
-};
-// The limits used by files opened from now on. Not thread-safe (the program has one thread).
-Limits& CurrentLimits();
-
+using Limits = InternetLimits;
 }  // namespace curlnet

@@ -6,6 +6,7 @@
 
 #include "platform/UrlFileName.h"
 #include "platform/curl/CurlErrorText.h"
+#include "platform/curl/TypedUrl.h"
 #include "resources/Text.h"
 
 namespace curlnet {
@@ -77,8 +78,7 @@ UrlParts SplitUrl(const std::string& text) {
     if (!text::IsValidCp932(text)) ThrowUrlNotCp932();
     const std::string utf8 = text::Cp932ToUtf8(text);
     // Split as typed (spaces and non-ASCII kept raw), then escaped part by part below.
-    CURLUcode rc = curl_url_set(url.get(), CURLUPART_URL, utf8.c_str(),
-                                CURLU_NON_SUPPORT_SCHEME | CURLU_ALLOW_SPACE);
+    CURLUcode rc = SetTypedUrl(url.get(), utf8);
     if (rc != CURLUE_OK) ThrowUrl(rc);
 
     parts.scheme = UrlPart(url.get(), CURLUPART_SCHEME);

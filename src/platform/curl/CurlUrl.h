@@ -30,7 +30,7 @@ struct UrlParts {
     Curl_URL* url = nullptr;  // owned: the parsed URL handed to the transfer
 };
 // Canonicalises and splits `text`; touches no network. Throws CInternetException when the text
-// is not a URL.
+// is not a URL (a text holding a NUL byte included: curl's message for malformed input).
 UrlParts SplitUrl(const std::string& text);
 
 struct UrlDeleter {

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "platform/curl/CurlErrorText.h"
+#include "platform/curl/CurlValidator.h"
 
 namespace curlnet {
 
@@ -18,14 +19,14 @@ constexpr std::chrono::milliseconds kWaitHookInterval{25};
 
 }  // namespace
 
-CurlUrlFile::CurlUrlFile(const std::string& agent, UrlPtr url, Protocol protocol,
+CurlUrlFile::CurlUrlFile(const SessionOptions& options, UrlPtr url, Protocol protocol,
                          std::string fileName, WaitHook waitHook, ResumePlan plan)
-    : m_strAgent(agent),
+    : m_strAgent(options.agent),
       m_url(std::move(url)),
       m_bHttp(protocol == Protocol::kHttp),
       m_bFtp(protocol == Protocol::kFtp),
       m_strFileName(std::move(fileName)),
-      m_limits(CurrentLimits()),
+      m_limits(options.limits),
       m_waitHook(std::move(waitHook)),
       m_check(protocol, std::move(plan)),
       m_crawl(std::max(m_limits.crawlWindowMs, 1L), m_limits.crawlFloorBytesPerSec) {
@@ -99,21 +100,7 @@ uint32_t CurlUrlFile::QueryDataAvailable() {
     return static_cast<uint32_t>(std::min<size_t>(unread, UINT32_MAX));
 }
 
-bool CurlUrlFile::Start(bool fromOffset) {
-    m_bDone = false;
-    m_result = CURLE_OK;
-    m_bOpen = false;
-    m_bPaused = false;
-    m_nOtherStatus = 0;
-    m_errorBuffer[0] = 0;
-    m_check.Begin(fromOffset);
-    m_easy = curl_easy_init();
-    m_multi = curl_multi_init();
-    if (!m_easy || !m_multi) {
-        Stop();
-        ThrowLibrary(CURLE_FAILED_INIT);
-    }
-    CURL* e = m_easy;
+void CurlUrlFile::Configure(CURL* e) {
     curl_easy_setopt(e, CURLOPT_ERRORBUFFER, m_errorBuffer);
     curl_easy_setopt(e, CURLOPT_CURLU, m_url.get());
     curl_easy_setopt(e, CURLOPT_USERAGENT, m_strAgent.c_str());
@@ -136,14 +123,34 @@ bool CurlUrlFile::Start(bool fromOffset) {
         curl_easy_setopt(e, CURLOPT_CAPATH, d);
     curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS, m_limits.connectTimeoutMs);
     curl_easy_setopt(e, CURLOPT_BUFFERSIZE, m_limits.receiveChunkBytes);
+    if (m_limits.maxReceiveBytesPerSec > 0)
+        curl_easy_setopt(e, CURLOPT_MAX_RECV_SPEED_LARGE,
+                         static_cast<curl_off_t>(m_limits.maxReceiveBytesPerSec));
     curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, &CurlUrlFile::WriteCallback);
     curl_easy_setopt(e, CURLOPT_WRITEDATA, this);
     curl_easy_setopt(e, CURLOPT_HEADERFUNCTION, &CurlUrlFile::HeaderCallback);
     curl_easy_setopt(e, CURLOPT_HEADERDATA, this);
     // A proxy tunnel's own reply is not the response that opens the URL.
     curl_easy_setopt(e, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
-    m_headers = m_check.Request(e);
-    if (curl_multi_add_handle(m_multi, e) != CURLM_OK) {
+}
+
+bool CurlUrlFile::Start(bool fromOffset) {
+    m_bDone = false;
+    m_result = CURLE_OK;
+    m_bOpen = false;
+    m_bPaused = false;
+    m_nOtherStatus = 0;
+    m_errorBuffer[0] = 0;
+    m_check.Begin(fromOffset);
+    m_easy = curl_easy_init();
+    m_multi = curl_multi_init();
+    if (!m_easy || !m_multi) {
+        Stop();
+        ThrowLibrary(CURLE_FAILED_INIT);
+    }
+    Configure(m_easy);
+    m_headers = m_check.Request(m_easy);
+    if (curl_multi_add_handle(m_multi, m_easy) != CURLM_OK) {
         Stop();
         ThrowLibrary(CURLE_FAILED_INIT);
     }
@@ -179,7 +186,7 @@ bool CurlUrlFile::Start(bool fromOffset) {
     m_check.Opened();
     curl_off_t announced = -1;
     curl_easy_getinfo(m_easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced);
-    m_nAnnounced = announced >= 0 ? announced + m_check.DataStart() : -1;
+    m_nAnnounced = AnnouncedTotal(announced, m_check.DataStart());
     return true;
 }
 

@@ -27,12 +27,12 @@ class CurlUrlFile : public CInternetFile {
   public:
     using WaitHook = CurlInternetClient::WaitHook;
 
-    // Starts the transfer with the limits in force and waits until it is open; a plan with an
+    // Starts the transfer with the session's options and waits until it is open; a plan with an
     // offset asks for the rest first and falls back to the whole resource. Throws
     // CInternetException when no reply opens; a reply that opened and then broke, however
     // soon, is returned open and its failure waits for the read after its bytes. A plan that
     // asks only if changed may leave the file IsUnchanged(), with no data.
-    CurlUrlFile(const std::string& agent, UrlPtr url, Protocol protocol, std::string fileName,
+    CurlUrlFile(const SessionOptions& options, UrlPtr url, Protocol protocol, std::string fileName,
                 WaitHook waitHook, ResumePlan plan);
     ~CurlUrlFile() override;
 
@@ -56,6 +56,9 @@ class CurlUrlFile : public CInternetFile {
   private:
     using Clock = std::chrono::steady_clock;
 
+    // Every option of the easy handle but the request's own headers: what it may fetch, how it
+    // verifies, where its bytes and headers go, the session's limits.
+    void Configure(CURL* e);
     // Creates the handles and runs the transfer until it is open. With `fromOffset`, asks for
     // the bytes from the plan's offset on, and returns false (handles closed) when the answer
     // cannot continue the partial copy; the whole resource is to be fetched then.
@@ -102,7 +105,8 @@ class CurlUrlFile : public CInternetFile {
     uint64_t m_nEvents = 0;         // header lines and data chunks received so far
     uint64_t m_nReceived = 0;       // data bytes received so far
     CrawlFloor m_crawl;             // fed only while a read waits
-    std::string m_strReasonPhrase;  // HTTP: the reason phrase of the last status line
+    std::string m_strReasonPhrase;  // HTTP: the last status line's reason phrase, as sent; the
+                                    // wording in CurlErrorText shows it only as text
     int64_t m_nAnnounced = -1;      // GetAnnouncedSize()
 
     // Received bytes; [m_pos, size) are unread. Until the first rewind the bytes from byte 0

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 
 namespace curlnet {
 
@@ -31,14 +32,19 @@ std::string LengthText(int64_t n) {
 }  // namespace
 
 std::optional<int64_t> ParseCount(std::string_view s) {
-    // 18 digits always fit in int64_t.
-    if (s.empty() || s.size() > 18) return std::nullopt;
+    // from_chars alone would take a sign; a count is digits only.
+    if (s.empty() || !std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        return std::nullopt;
     int64_t n = 0;
-    for (char c : s) {
-        if (c < '0' || c > '9') return std::nullopt;
-        n = n * 10 + (c - '0');
-    }
+    const auto [end, error] = std::from_chars(s.data(), s.data() + s.size(), n);
+    if (error != std::errc() || end != s.data() + s.size()) return std::nullopt;  // past int64_t
     return n;
+}
+
+int64_t AnnouncedTotal(int64_t length, int64_t dataStart) {
+    int64_t total = 0;
+    if (length < 0 || dataStart < 0 || __builtin_add_overflow(length, dataStart, &total)) return -1;
+    return total;
 }
 
 bool IsStrongEtag(std::string_view v) {

@@ -35,8 +35,14 @@ struct FtpValidator {
 std::string FormatFtpValidator(const FtpValidator& v);
 std::optional<FtpValidator> ParseFtpValidator(std::string_view text);
 
-// A decimal count without sign or blanks (a SIZE reply, a header's number); nullopt otherwise.
+// A decimal count without sign or blanks (a SIZE reply, a header's number); nullopt otherwise,
+// and for a count past the largest int64_t: a server's number is never wrapped.
 std::optional<int64_t> ParseCount(std::string_view s);
+
+// The size of a resource whose data starts at byte `dataStart` and announces `length` bytes
+// from there: their sum, or -1 (unknown) when either is unknown (negative) or the sum would pass
+// the largest int64_t (a Content-Length near 2^63 on a 206 reply).
+int64_t AnnouncedTotal(int64_t length, int64_t dataStart);
 
 // A strong entity tag: "..." of visible characters; a weak one (W/"...") cannot go into
 // If-Range, where it never matches.

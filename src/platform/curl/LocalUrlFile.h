@@ -15,7 +15,9 @@ namespace curlnet {
 
 class LocalUrlFile : public CInternetFile {
   public:
-    // `localPath` is the system's name. Throws CFileException when it cannot be opened.
+    // `localPath` is the system's name. Throws CFileException when it cannot be opened, and at
+    // once for anything but a regular file (a FIFO, a device: nothing whose reading may wait
+    // for ever or never end).
     LocalUrlFile(const std::string& localPath, std::string fileName);
 
     size_t Read(void* buf, size_t n) override;

@@ -14,7 +14,7 @@
 #include <map>
 #include <utility>
 
-#include "platform/qt/QtSupport.h"
+#include "platform/qt/CoarseClock.h"
 #include "resources/Strings.h"
 
 namespace qthost {

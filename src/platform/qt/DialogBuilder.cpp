@@ -14,9 +14,9 @@
 #include <QString>
 #include <QStyle>
 #include <algorithm>
+#include <stdexcept>
 
 #include "platform/qt/Accessibility.h"
-#include "platform/qt/QtSupport.h"
 
 // The icons are compiled into this static library; nothing references its resource table, so
 // the linker would drop it unless it is registered by hand (outside any namespace).
@@ -219,6 +219,24 @@ std::vector<BuiltControl> BuildControls(const DialogTemplate& t, QWidget* client
     }
     DescribeControls(built);
     return built;
+}
+
+bool IsEnter(const QKeyEvent* e) {
+    return e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter;
+}
+
+const DialogTemplate& TemplateOrThrow(int id) {
+    const DialogTemplate* t = FindTemplate(id);
+    if (!t) throw std::invalid_argument("no dialog template " + std::to_string(id));
+    return *t;
+}
+
+Qt::WindowFlags FrameFlags(unsigned style, bool mainWindow) {
+    Qt::WindowFlags f =
+        (mainWindow ? Qt::Window : Qt::Dialog) | Qt::CustomizeWindowHint | Qt::WindowTitleHint;
+    if (style & SysMenu) f |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+    if (style & MinimizeBox) f |= Qt::WindowMinimizeButtonHint;
+    return f;
 }
 
 }  // namespace qthost

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QFont>
+#include <QKeyEvent>
 #include <QPoint>
 #include <QRect>
 #include <QSize>
@@ -61,5 +62,14 @@ struct BuiltControl {
 // of its window (FitText measures with it).
 std::vector<BuiltControl> BuildControls(const DialogTemplate& t, QWidget* client,
                                         const DialogUnits& units);
+
+// Whether the key is Return or the keypad's Enter.
+bool IsEnter(const QKeyEvent* e);
+
+// Throws std::invalid_argument when there is no template `id`.
+const DialogTemplate& TemplateOrThrow(int id);
+
+// A main window is a window of its own (with a task-bar button); the others are dialogs.
+Qt::WindowFlags FrameFlags(unsigned style, bool mainWindow = false);
 
 }  // namespace qthost

@@ -8,7 +8,7 @@
 #include "platform/Exceptions.h"
 #include "platform/OsPath.h"
 #include "platform/qt/DialogBuilder.h"
-#include "platform/qt/QtSupport.h"
+#include "platform/qt/QtText.h"
 #include "resources/Strings.h"
 
 namespace qthost {

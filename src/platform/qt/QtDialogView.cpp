@@ -7,7 +7,7 @@
 #include <algorithm>
 
 #include "platform/qt/QtHost.h"
-#include "platform/qt/QtSupport.h"
+#include "platform/qt/QtText.h"
 
 namespace qthost {
 

@@ -18,10 +18,12 @@
 #include <stdexcept>
 
 #include "platform/qt/BlockingPump.h"
+#include "platform/qt/CoarseClock.h"
+#include "platform/qt/DialogBuilder.h"
 #include "platform/qt/FileChooser.h"
 #include "platform/qt/MenuBar.h"
 #include "platform/qt/QtDialogView.h"
-#include "platform/qt/QtSupport.h"
+#include "platform/qt/QtText.h"
 #include "platform/qt/SelectOnFocus.h"
 #include "platform/qt/TemplateDialog.h"
 #include "resources/Resource.h"

@@ -6,7 +6,6 @@
 
 #include "platform/qt/DialogBuilder.h"
 #include "platform/qt/QtHost.h"
-#include "platform/qt/QtSupport.h"
 #include "platform/qt/SelectOnFocus.h"
 #include "resources/Resource.h"
 

@@ -3,8 +3,8 @@
 #include <QTimer>
 #include <algorithm>
 
+#include "platform/qt/CoarseClock.h"
 #include "platform/qt/QtDialogView.h"
-#include "platform/qt/QtSupport.h"
 
 namespace qthost {
 

@@ -1,4 +1,4 @@
-#include "ui/ProgressDlg.h"
+#include "window/ProgressDlg.h"
 
 #include <stdexcept>
 

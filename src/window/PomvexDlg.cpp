@@ -1,6 +1,8 @@
-#include "ui/PomvexDlg.h"
+#include "window/PomvexDlg.h"
 
+#include <algorithm>
 #include <array>
+#include <climits>
 #include <new>
 #include <string>
 #include <utility>
@@ -10,8 +12,21 @@
 #include "platform/Paths.h"
 #include "resources/Resource.h"
 #include "resources/Strings.h"
+#include "window/ProgressDlg.h"
+#include "window/RateLimitDlg.h"
 
-CPomvexDlg::CPomvexDlg(Host& host, InternetClient& internet) : m_host(host), m_internet(internet) {}
+CPomvexDlg::CPomvexDlg(Host& host, InternetClient& internet, const InternetLimits& limits)
+    : m_host(host),
+      m_transfers(std::make_unique<Transfers>(
+          host, internet, SessionOptions{Str(Sid::SessionAgent), limits},
+          [&host] { return std::make_unique<CProgressDlg>(host, 0); })),
+      m_batch(host, *m_transfers),
+      m_lists(host) {}
+
+CPomvexDlg::CPomvexDlg(Host& host, JobRunner& runner)
+    : m_host(host), m_batch(host, runner), m_lists(host) {}
+
+CPomvexDlg::~CPomvexDlg() = default;
 
 namespace {
 
@@ -39,14 +54,11 @@ bool CPomvexDlg::OnInitDialog() {
 
     m_host.SetTimer(TIMER_TICK, 1000);
     m_host.SetTimer(TIMER_SCHEDULE, 50000);
-    m_nBytesSinceSample = 0;
 
     // Result deliberately ignored: later file operations report their own failures.
     MakeDirectoryOnSystem(paths::ProgramFolderOnSystem());
 
-    m_nCursor = 0;
-    m_bIdle = 1;
-    m_bArmed = 0;
+    m_batch.Start();
 
     // A program folder whose name has no CP932 form cannot become the box's text: the box stays
     // empty and the user is told which folder and what to do (the own files still work).
@@ -106,6 +118,9 @@ void CPomvexDlg::OnCommand(int id, bool fromMenu) {
                 case ID_TOOL_SERIAL:
                     OnSerial();
                     break;
+                case ID_TOOL_RATE_LIMIT:
+                    OnRateLimit();
+                    break;
                 case ID_HELP_ABOUT:
                     OnAbout();
                     break;
@@ -122,6 +137,29 @@ void CPomvexDlg::OnTimerEvent(unsigned id) {
     RunGuarded([this, id] { OnTimer(id); }, false);
 }
 
+void CPomvexDlg::OnTimer(unsigned id) {
+    switch (id) {
+        case TIMER_TICK:
+            m_batch.OnTick();
+            break;
+        case TIMER_WATCHDOG:
+            m_batch.OnWatchdog();
+            break;
+        case TIMER_SCHEDULE:
+            m_batch.OnSchedule();
+            break;
+        case TIMER_DEADLINE:
+            m_batch.OnDeadline();
+            break;
+        case TIMER_RATE:
+            m_batch.OnRateSample();
+            break;
+        default:
+            // Unknown ids go on to the default processing, which does nothing for timers.
+            break;
+    }
+}
+
 void CPomvexDlg::RunGuarded(const std::function<void()>& handler, bool fromMenu) {
     const std::string& fallback = Str(fromMenu ? Sid::CommandFailure : Sid::InternalFailure);
     try {
@@ -135,9 +173,7 @@ void CPomvexDlg::RunGuarded(const std::function<void()>& handler, bool fromMenu)
         m_host.MessageBox(fallback, MB_ICONSTOP);
     }
     // Every change of the armed flag or the cursor happens inside some handler.
-    SyncSleepLock();
-    // A batch the deadline cut while a transfer copied is told once that transfer is back.
-    if (m_nTransfers == 0) SendBatchNotice();
+    m_batch.AfterHandler();
 }
 
 bool CPomvexDlg::OnOKCommand() {
@@ -145,34 +181,41 @@ bool CPomvexDlg::OnOKCommand() {
     RunGuarded(
         [this, &ok] {
             // "いいえ" must leave the armed schedule and the list copy as they were.
-            std::string* const exchanged[] = {&m_strMonth,  &m_strDay,      &m_strHour,
-                                              &m_strMinute, &m_strDuration, &m_strListEdit};
-            std::array<std::string, std::size(exchanged)> before;
-            for (size_t i = 0; i < before.size(); ++i) before[i] = *exchanged[i];
-            struct Step {
-                int id;
-                std::string* field;
-            };
-            const Step steps[] = {{IDC_MONTH, &m_strMonth},
-                                  {IDC_DAY, &m_strDay},
-                                  {IDC_HOUR, &m_strHour},
-                                  {IDC_MINUTE, &m_strMinute},
-                                  {IDC_DURATION, &m_strDuration}};
-            for (const Step& s : steps) {
-                *s.field = m_host.GetDlgItemText(s.id);
-                if (s.field->size() > 2) {
-                    m_host.MessageBox(FormatStr(Sid::LengthLimit, {"2"}), MB_ICONEXCLAMATION);
-                    m_host.SetFocus(s.id);
-                    return;
-                }
-            }
-            m_strListEdit = m_host.GetDlgItemText(IDC_LIST);
+            const Schedule schedule = m_batch.GetSchedule();
+            const std::string listEdit = m_strListEdit;
+            if (!ExchangeOnClose()) return;
             ok = ConfirmEnd();
-            if (!ok)
-                for (size_t i = 0; i < before.size(); ++i) *exchanged[i] = std::move(before[i]);
+            if (ok) return;
+            m_batch.SetSchedule(schedule);
+            m_strListEdit = listEdit;
         },
         false);
     return ok;
+}
+
+bool CPomvexDlg::ExchangeOnClose() {
+    Schedule schedule = m_batch.GetSchedule();
+    struct Step {
+        int id;
+        std::string* field;
+    };
+    const Step steps[] = {{IDC_MONTH, &schedule.m_strMonth},
+                          {IDC_DAY, &schedule.m_strDay},
+                          {IDC_HOUR, &schedule.m_strHour},
+                          {IDC_MINUTE, &schedule.m_strMinute},
+                          {IDC_DURATION, &schedule.m_strDuration}};
+    for (const Step& s : steps) {
+        *s.field = m_host.GetDlgItemText(s.id);
+        // Each field is exchanged as it passes: a later field's failure leaves the earlier ones.
+        m_batch.SetSchedule(schedule);
+        if (s.field->size() > 2) {
+            m_host.MessageBox(FormatStr(Sid::LengthLimit, {"2"}), MB_ICONEXCLAMATION);
+            m_host.SetFocus(s.id);
+            return false;
+        }
+    }
+    m_strListEdit = m_host.GetDlgItemText(IDC_LIST);
+    return true;
 }
 
 bool CPomvexDlg::OnCancelCommand() {
@@ -182,8 +225,8 @@ bool CPomvexDlg::OnCancelCommand() {
 }
 
 bool CPomvexDlg::ConfirmEnd() {
-    if (m_nCursor == 0 && !m_bArmed) return true;
-    return m_host.MessageBox(FormatStr(Sid::ConfirmEnd, {Str(StateWord())}),
+    if (!m_batch.Running() && !m_batch.Armed()) return true;
+    return m_host.MessageBox(FormatStr(Sid::ConfirmEnd, {Str(m_batch.StateWord())}),
                              MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES;
 }
 
@@ -195,4 +238,29 @@ void CPomvexDlg::OnAbout() {
 void CPomvexDlg::OnExit() {
     if (!ConfirmEnd()) return;
     m_host.ExitProcess(0);
+}
+
+void CPomvexDlg::TakeList(const std::string& lines, bool replace, bool get, bool check) {
+    std::string list = replace ? std::string() : m_host.GetDlgItemText(IDC_LIST);
+    if (!list.empty() && !list.ends_with('\n')) list += "\r\n";
+    m_host.SetDlgItemText(IDC_LIST, list + lines);
+    if (m_batch.Running()) return;
+    if (get) {
+        OnGet();
+    } else if (check) {
+        OnCheckList();
+    }
+}
+
+void CPomvexDlg::SetRateCap(int64_t bytesPerSec) {
+    if (m_transfers) m_transfers->SetRateCap(bytesPerSec);
+}
+
+void CPomvexDlg::OnRateLimit() {
+    // The dialog speaks KB/s; a cap set on the command line in bytes shows rounded up.
+    CRateLimitDlg dlg;
+    const int64_t kb = ((m_transfers ? m_transfers->RateCap() : 0) + 1023) / 1024;
+    dlg.m_nKBps = static_cast<int32_t>(std::min<int64_t>(kb, INT32_MAX));
+    if (m_host.DoModal(IDD_RATE_LIMIT, dlg) != IDOK) return;
+    SetRateCap(int64_t{dlg.m_nKBps} * 1024);
 }

@@ -1,25 +1,16 @@
-#include "platform/qt/QtSupport.h"
+#include "platform/qt/QtText.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <ctime>
-#include <stdexcept>
 
 #include "platform/TextInput.h"
 #include "platform/qt/Accessibility.h"
 #include "resources/Text.h"
 
 namespace qthost {
-
-int64_t CoarseNowMs() {
-    timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC_COARSE, &ts);
-    return static_cast<int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
-}
 
 QString ToQ(const std::string& cp932) {
     return QString::fromStdString(text::Cp932ToUtf8(cp932));
@@ -64,24 +55,6 @@ std::string WidgetText(QWidget* w) {
     if (auto* l = qobject_cast<QLabel*>(w)) return FromQ(l->text());
     if (auto* b = qobject_cast<QAbstractButton*>(w)) return FromQ(b->text());
     return {};
-}
-
-bool IsEnter(const QKeyEvent* e) {
-    return e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter;
-}
-
-const DialogTemplate& TemplateOrThrow(int id) {
-    const DialogTemplate* t = FindTemplate(id);
-    if (!t) throw std::invalid_argument("no dialog template " + std::to_string(id));
-    return *t;
-}
-
-Qt::WindowFlags FrameFlags(unsigned style, bool mainWindow) {
-    Qt::WindowFlags f =
-        (mainWindow ? Qt::Window : Qt::Dialog) | Qt::CustomizeWindowHint | Qt::WindowTitleHint;
-    if (style & SysMenu) f |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
-    if (style & MinimizeBox) f |= Qt::WindowMinimizeButtonHint;
-    return f;
 }
 
 }  // namespace qthost

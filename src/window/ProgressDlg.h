@@ -7,8 +7,9 @@
 #include <string>
 
 #include "platform/Host.h"
+#include "transfer/ProgressView.h"
 
-class CProgressDlg : public DialogHandler {
+class CProgressDlg : public DialogHandler, public ProgressView {
   public:
     // nCaptionID 0 means the default caption string (IDS_PROGRESS_CAPTION).
     // REQUIRES: host outlives this object.
@@ -21,36 +22,35 @@ class CProgressDlg : public DialogHandler {
     // Disables the main window if it is enabled, then shows the window (template IDD_PROGRESS).
     // False when the window could not be created; the main window is then enabled again.
     // REQUIRES: not created yet.
-    bool Create();
+    bool Create() override;
     // Every call sets the status line; harmless without a window.
-    void SetStatus(const std::string& text);
+    void SetStatus(const std::string& text) override;
     // Pumps, moves the bar (clamped to the range) and shows `value` as "%d ". Returns the
     // previous bar position (0 without a window).
-    int SetPos(int value);
+    int SetPos(int value) override;
     // Serves every pending event of the thread without waiting.
     void PumpMessages();
     // Pumps, then returns whether cancel was pressed since the last call, and clears that.
-    bool CheckCancelButton();
+    bool CheckCancelButton() override;
     // Re-enables the main window (at most once), then closes the window. Returns whether there
     // was a window to close.
-    bool DestroyWindow();
+    bool DestroyWindow() override;
 
     // DialogHandler
     void OnInitDialog(DialogView& view) override;
     bool OnOK(DialogView&) override { return false; }
     bool OnCancel(DialogView&) override;
 
+  private:
+    void ReEnableParent();
+    void UpdateValueText(int value);
+
     unsigned m_nCaptionID;
     int32_t m_nLower = 0;
     int32_t m_nUpper = 20480;
     int32_t m_nStep = 1;  // kept for the bar's initialisation; nothing steps it
     bool m_bCancel = false;
-    bool m_bParentDisabled = false;  // true while Create's disabling still has to be undone
-
-  private:
-    void ReEnableParent();
-    void UpdateValueText(int value);
-
+    bool m_bParentDisabled = false;      // true while Create's disabling still has to be undone
     Host& m_host;                        // not owned
     std::unique_ptr<DialogView> m_view;  // owned; null before Create, after a failed Create and
                                          // after DestroyWindow

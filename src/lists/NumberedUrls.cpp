@@ -2,11 +2,11 @@
 #include <algorithm>
 #include <string>
 
+#include "lists/ListEditor.h"
 #include "lists/SerialDlg.h"
 #include "resources/Resource.h"
-#include "ui/PomvexDlg.h"
 
-void CPomvexDlg::OnSerial() {
+void ListEditor::Serial() {
     // A fresh dialog each time: nothing typed last time is offered again.
     CSerialDlg dlg;
     dlg.m_nFrom = 0;

@@ -1,0 +1,19 @@
+// The copy phase of a download: every byte the reader hands out goes to the save file, counted
+// in 1024-byte blocks, with the window served and the cancel button looked at after each block.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/File.h"
+#include "platform/Internet.h"
+#include "transfer/ProgressView.h"
+#include "transfer/RateMeter.h"
+
+// Copies from `file` into `writer` until the data ends or the user cancels; returns true when
+// cancelled. `total` counts the bytes of the whole resource (it starts at what is on disk); the
+// status line reads "<name>...<total> bytes". A cancelled block is still written. Read errors and
+// write errors leave by throwing, with what was counted passed to the writer.
+// REQUIRES: the progress window and the rate timer are running.
+bool CopyBlocks(CInternetFile& file, FileWriter& writer, ProgressView& progress, RateMeter& rate,
+                const std::string& name, int64_t& total);
