@@ -452,8 +452,9 @@ class TestMainWindow : public QObject {
         };
         // Recorded, not run: 終了 would end the test process.
         for (QAction* top : host->findChild<QMenuBar*>()->actions()) all(top->menu());
-        for (int id : {ID_DOWNLOAD_START, ID_DOWNLOAD_TIMER, ID_LIST_SAVE, ID_LIST_OPEN,
-                       ID_FILE_EXIT, ID_TOOL_CHECK_LIST, ID_TOOL_SERIAL, ID_HELP_ABOUT})
+        for (int id :
+             {ID_DOWNLOAD_START, ID_DOWNLOAD_TIMER, ID_LIST_SAVE, ID_LIST_OPEN, ID_FILE_EXIT,
+              ID_TOOL_CHECK_LIST, ID_TOOL_SERIAL, ID_TOOL_RATE_LIMIT, ID_HELP_ABOUT})
             want.push_back({id, true});
         QCOMPARE(d.commands, want);
     }

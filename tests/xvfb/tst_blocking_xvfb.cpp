@@ -114,6 +114,7 @@ class TestBlocking : public QObject {
     void cleanupTestCase();
     void windowLivesWhileTheOpenBlocks_data();
     void windowLivesWhileTheOpenBlocks();
+    void inputQueuedWhileDisabledIsDropped();
 
   private:
     QTemporaryDir m_home;
@@ -231,6 +232,41 @@ void TestBlocking::windowLivesWhileTheOpenBlocks() {
     // firings (one per missed period) still fail.
     QVERIFY2(ticksAfter <= 3, qPrintable(QString("%1 ticks in the second after").arg(ticksAfter)));
     QCOMPARE(abortsAfter, 1);
+}
+
+// A click on the main window while it takes no input (a progress window stands over it) and the
+// thread is in a blocked pass (the copy's last read waits) is dropped, not delivered once the
+// window takes input again.
+void TestBlocking::inputQueuedWhileDisabledIsDropped() {
+    CurlInternetClient internet;
+    WatchedJobs jobs;
+    WatchedLogic* logic = nullptr;
+    QtHost window([&](Host& host) {
+        auto made = std::make_unique<WatchedLogic>(host, jobs);
+        logic = made.get();
+        return made;
+    });
+    qthost::BlockingPump pump(window);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    auto* abort = qobject_cast<QPushButton*>(window.control(IDC_ABORT));
+    const QPoint target = abort->mapToGlobal(abort->rect().center());
+    const std::string click = "xdotool mousemove " + std::to_string(target.x()) + " " +
+                              std::to_string(target.y()) + " click 1";
+    window.EnableWindow(false);
+    std::atomic<bool> clicked{false};
+    std::thread helper([&] { clicked = std::system(click.c_str()) == 0; });
+    for (const auto end = Clock::now() + std::chrono::milliseconds(1500); Clock::now() < end;) {
+        pump.Pass();
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    helper.join();
+    QVERIFY(clicked);
+    logic->events.clear();
+    window.EnableWindow(true);
+    QTest::qWait(500);
+    for (const auto& e : logic->events)
+        QVERIFY2(e.timer, qPrintable(QString("command %1 reached the logic").arg(e.id)));
 }
 
 int main(int argc, char** argv) {

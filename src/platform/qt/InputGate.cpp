@@ -2,11 +2,18 @@
 
 #include <QApplication>
 #include <QEvent>
+#include <QInputEvent>
+#include <QTimer>
 #include <algorithm>
+
+#include "platform/qt/CoarseClock.h"
 
 namespace qthost {
 
 namespace {
+
+// How long after a window is taken again input made before that moment may still arrive.
+constexpr int kQueuedInputMs = 3000;
 
 // The user's input, and the window system's close request (the caption's close box). Leave and
 // hover-leave pass, so a control that was hovered when its window was disabled lets go of it.
@@ -54,8 +61,23 @@ InputGate::~InputGate() {
 }
 
 void InputGate::SetEnabled(QWidget* window, bool enable) {
+    const bool wasDisabled = !IsEnabled(window);
     std::erase_if(m_disabled, [window](const QPointer<QWidget>& w) { return !w || w == window; });
-    if (enable) return;
+    std::erase_if(m_enabling,
+                  [window](const Enabling& e) { return !e.window || e.window == window; });
+    const unsigned generation = ++m_generation;
+    if (enable) {
+        if (!wasDisabled) return;
+        m_enabling.push_back({window, CoarseNowMs()});
+        // Input held back that long is no longer waiting anywhere: the watch ends.
+        QTimer::singleShot(
+            kQueuedInputMs, this, [this, window = QPointer<QWidget>(window), generation] {
+                if (generation != m_generation) return;  // a later call decided
+                std::erase_if(m_enabling,
+                              [&](const Enabling& e) { return !e.window || e.window == window; });
+            });
+        return;
+    }
     m_disabled.emplace_back(window);
     // A menu or drop-down list that is open now would go on taking input: close it, the way a
     // disabled window loses its menu mode.
@@ -70,6 +92,18 @@ bool InputGate::IsEnabled(const QWidget* window) const {
                         [window](const QPointer<QWidget>& w) { return w == window; });
 }
 
+bool InputGate::Refuses(const QWidget* window, const QEvent* event) const {
+    if (!IsEnabled(window)) return true;
+    if (!event->isInputEvent()) return false;
+    const auto stamp = static_cast<uint32_t>(static_cast<const QInputEvent*>(event)->timestamp());
+    if (stamp == 0) return false;  // a synthetic event: no time to judge by
+    return std::any_of(m_enabling.begin(), m_enabling.end(), [&](const Enabling& e) {
+        // Compared in the window system's 32-bit milliseconds, which wrap after 49 days.
+        return e.window == window &&
+               static_cast<int32_t>(stamp - static_cast<uint32_t>(e.sinceMs)) < 0;
+    });
+}
+
 QWidget* InputGate::InputWindow(QObject* o) {
     while (o && !o->isWidgetType()) o = o->parent();  // a shortcut or an action: its widget's
     if (!o) return nullptr;
@@ -81,7 +115,7 @@ QWidget* InputGate::InputWindow(QObject* o) {
 }
 
 bool InputGate::eventFilter(QObject* watched, QEvent* event) {
-    if (m_disabled.empty()) return false;
+    if (m_disabled.empty() && m_enabling.empty()) return false;
     if (event->type() == QEvent::WindowActivate && watched->isWidgetType() &&
         static_cast<QWidget*>(watched)->isWindow()) {
         auto* window = static_cast<QWidget*>(watched);
@@ -90,7 +124,7 @@ bool InputGate::eventFilter(QObject* watched, QEvent* event) {
     }
     if (!IsUserInput(event)) return false;
     QWidget* window = InputWindow(watched);
-    if (!window || IsEnabled(window)) return false;
+    if (!window || !Refuses(window, event)) return false;
     // Refused as a whole: a shortcut override taken here stops the key from becoming a
     // shortcut of the disabled window, the key itself is refused next.
     event->accept();

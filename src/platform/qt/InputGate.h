@@ -8,6 +8,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QWidget>
+#include <cstdint>
 #include <functional>
 #include <vector>
 
@@ -21,9 +22,15 @@ class InputGate : public QObject {
     ~InputGate() override;
 
     // Refuses (false) or takes again (true) the input of top-level `window` and of its pop-ups
-    // (menus, combo lists). A window that is deleted meanwhile is simply forgotten.
+    // (menus, combo lists). A window that is deleted meanwhile is simply forgotten. Input made
+    // while the window took none is dropped, never delivered later: a blocked pass holds user
+    // input back, and for a while after the window is taken again, input whose window-system
+    // time (the monotonic clock in milliseconds, as X servers and Wayland compositors stamp it)
+    // is older than that moment is still refused.
     // REQUIRES: window is not null.
     void SetEnabled(QWidget* window, bool enable);
+    // Whether the window takes input as the caller last set it (true while it still refuses
+    // only what was queued before).
     bool IsEnabled(const QWidget* window) const;
 
     // Called with the disabled window when the user clicks into it, so the host can bring the
@@ -42,6 +49,16 @@ class InputGate : public QObject {
     static QWidget* InputWindow(QObject* o);
 
     std::vector<QPointer<QWidget>> m_disabled;  // not owned
+    // Taken again, and when (monotonic ms): input stamped before then is still refused.
+    struct Enabling {
+        QPointer<QWidget> window;
+        int64_t sinceMs;
+    };
+    // Whether the gate refuses `event` for `window` now.
+    bool Refuses(const QWidget* window, const QEvent* event) const;
+
+    std::vector<Enabling> m_enabling;
+    unsigned m_generation = 0;  // counts SetEnabled calls
 };
 
 }  // namespace qthost
