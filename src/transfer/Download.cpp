@@ -138,8 +138,10 @@ std::optional<JobResult> DownloadJob::PrepareSave(const std::optional<SaveRoute>
     m_file->SeekToBegin();
     const std::string folder = m_host.GetDlgItemText(IDC_SAVE_DIR);
     // A name an earlier job of this batch wrote is numbered: no URL's file replaces another's.
-    m_name = m_targets.NameFor(m_job.batch, folder, m_file->GetFileName(), m_job.slot);
-    const std::string target = JoinSavePath(folder, m_name);
+    const std::string target = JoinSavePath(
+        folder, m_targets.NameFor(m_job.batch, folder, m_file->GetFileName(), m_job.slot));
+    // The name as saved: the join cuts a name the folder cannot hold. No CP932 trail byte is '/'.
+    m_name = target.substr(target.find_last_of('/') + 1);
     m_route = early && early->target == target ? *early : PlanSave(target, m_job.url);
     // The server sent the whole resource (it changed, or ignores ranges): a fresh file, never
     // spliced onto the old bytes.
