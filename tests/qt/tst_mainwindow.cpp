@@ -454,7 +454,8 @@ class TestMainWindow : public QObject {
         for (QAction* top : host->findChild<QMenuBar*>()->actions()) all(top->menu());
         for (int id :
              {ID_DOWNLOAD_START, ID_DOWNLOAD_TIMER, ID_LIST_SAVE, ID_LIST_OPEN, ID_FILE_EXIT,
-              ID_TOOL_CHECK_LIST, ID_TOOL_SERIAL, ID_TOOL_RATE_LIMIT, ID_HELP_ABOUT})
+              ID_TOOL_CHECK_LIST, ID_TOOL_SERIAL, ID_TOOL_RATE_LIMIT, ID_TOOL_AFTER_NOTHING,
+              ID_TOOL_AFTER_SUSPEND, ID_TOOL_AFTER_POWEROFF, ID_HELP_ABOUT})
             want.push_back({id, true});
         QCOMPARE(d.commands, want);
     }
