@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "app/WaylandSeat.h"
+
 namespace app {
 
 namespace {
@@ -46,6 +48,16 @@ bool WaylandSocketExists() {
 }
 
 }  // namespace
+
+void ChooseInputContext(int argc, char** argv) {
+    if (Env("QT_IM_MODULE")) return;
+    const std::string_view asked = AskedPlatform(argc, argv);
+    const char* session = Env("XDG_SESSION_TYPE");
+    const bool wayland = asked.starts_with("wayland") ||
+                         (asked.empty() && session && std::string_view(session) == "wayland");
+    if (!wayland) return;
+    if (WaylandOffersSeat(WaylandSocketPath()) == false) setenv("QT_IM_MODULE", "compose", 1);
+}
 
 bool CanShowWindow(int argc, char** argv) {
     const std::string_view asked = AskedPlatform(argc, argv);

@@ -10,4 +10,9 @@ namespace app {
 // connection, or the Wayland socket named by WAYLAND_DISPLAY exists. Never throws.
 bool CanShowWindow(int argc, char** argv);
 
+// Before the application object: where the platform will be Wayland (asked for, or the
+// session's type with a Wayland socket) and no input-method module is set (QT_IM_MODULE), and
+// the compositor offers no seat, selects Qt's compose input context. Never throws.
+void ChooseInputContext(int argc, char** argv);
+
 }  // namespace app

@@ -114,6 +114,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%s\n", text::Cp932ToUtf8(Str(Sid::NoDisplay)).c_str());
         return 1;
     }
+    app::ChooseInputContext(argc, argv);
     QApplication app(argc, argv);
     // Texts are converted explicitly at the toolkit boundary; nothing may depend on the
     // user's locale (number formats, the C library's multibyte conversions).

@@ -48,7 +48,6 @@ class CProgressDlg : public DialogHandler, public ProgressView {
     unsigned m_nCaptionID;
     int32_t m_nLower = 0;
     int32_t m_nUpper = 20480;
-    int32_t m_nStep = 1;  // kept for the bar's initialisation; nothing steps it
     bool m_bCancel = false;
     bool m_bParentDisabled = false;      // true while Create's disabling still has to be undone
     Host& m_host;                        // not owned

@@ -14,6 +14,9 @@ namespace {
 
 // How long after a window is taken again input made before that moment may still arrive.
 constexpr int kQueuedInputMs = 3000;
+// Input held back is at most this old; a larger difference means the window system's clock has
+// another base than the monotonic one, and the stamp says nothing.
+constexpr int32_t kPlausibleAgeMs = 10 * 60 * 1000;
 
 // The user's input, and the window system's close request (the caption's close box). Leave and
 // hover-leave pass, so a control that was hovered when its window was disabled lets go of it.
@@ -99,8 +102,9 @@ bool InputGate::Refuses(const QWidget* window, const QEvent* event) const {
     if (stamp == 0) return false;  // a synthetic event: no time to judge by
     return std::any_of(m_enabling.begin(), m_enabling.end(), [&](const Enabling& e) {
         // Compared in the window system's 32-bit milliseconds, which wrap after 49 days.
-        return e.window == window &&
-               static_cast<int32_t>(stamp - static_cast<uint32_t>(e.sinceMs)) < 0;
+        // A clock of another base gives no plausible age: such input is not judged.
+        const int32_t age = static_cast<int32_t>(static_cast<uint32_t>(e.sinceMs) - stamp);
+        return e.window == window && age > 0 && age < kPlausibleAgeMs;
     });
 }
 
