@@ -432,11 +432,11 @@ TEST_F(FaultMatrix, ACrawledFileIsCompletedByTheNextRound) {
 }
 
 // ---------------------------------------------------------------------------------------------
-// Faults after the open: the read error reaches the error box; the job leaves m_bReady 0 but no
-// URL open, so the watchdog releases the batch. Whatever arrived stays on disk, and nothing is
+// Faults after the open: the read error goes to the log with its reason (no box during a batch);
+// the job leaves m_bReady 0 but no URL open, so the watchdog releases the batch. Whatever arrived stays on disk, and nothing is
 // logged as finished.
 
-// A body that breaks after the URL opened goes to the error wrapper; the watchdog then releases
+// A body that breaks after the URL opened is logged with its reason; the watchdog then releases
 // the batch 100 s after the job started, or 100 s after the break when the download had already
 // run past the watchdog's period, and the next job starts on the tick after it.
 TEST_F(FaultMatrix, BrokenBodiesGoOnThroughTheWatchdog) {
