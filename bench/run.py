@@ -11,8 +11,9 @@ driver: QApplication, fonts, the main window).
 
 Whole processes are not what a user watches: a second table sets the copy phase alone (the
 driver's copy_s, from the progress window's appearance to the end of the download) against the
-`cp` and the curl of the same round, as medians of the per-round ratios. `cp` of a file in the
-page cache is the limit for a copy to disk.
+`cp`, the curl and the bare TCP client (bench/bare_client.c: recv into one buffer, write it;
+its own clock from the first body byte to the last write) of the same round, as medians of the
+per-round ratios. The bare client is the yardstick: the least any download over TCP costs.
 
 Wall time is taken around the child process, CPU time (user + system) from its rusage (wait4),
 peak RSS from /usr/bin/time. Before every timed run the page cache is synced, so that writeback of the
@@ -157,6 +158,9 @@ def main():
     driver = os.path.join(os.path.abspath(args.build), "bench", "pomvex_bench_driver")
     if not os.access(driver, os.X_OK):
         sys.exit(f"no driver at {driver}: cmake --build {args.build} --target pomvex_bench_driver")
+    bare = os.path.join(os.path.abspath(args.build), "bench", "pomvex_bench_bare")
+    if not os.access(bare, os.X_OK):
+        sys.exit(f"no bare client at {bare}: cmake --build {args.build} --target pomvex_bench_bare")
     curl = shutil.which("curl") or sys.exit("curl not found")
     cp = shutil.which("cp") or sys.exit("cp not found")
     if not os.access("/usr/bin/time", os.X_OK):
@@ -196,14 +200,16 @@ def main():
             curl_cmd = [curl, "-s", "-o", target, url]
             prog_cmd = [driver, url, out + "/"]
             cp_cmd = [cp, source, target]
+            bare_cmd = [bare, str(port), "/" + name, target]
             # One untimed run of each warms the page cache and the binaries.
-            for cmd in (curl_cmd, prog_cmd, cp_cmd):
+            for cmd in (curl_cmd, prog_cmd, cp_cmd, bare_cmd):
                 timed(cmd, env, work)
                 os.remove(target)
-            curl_runs, prog_runs, cp_runs, figs = [], [], [], []
+            curl_runs, prog_runs, cp_runs, bare_runs, figs, bare_copies = [], [], [], [], [], []
             for i in range(args.pairs):
-                order = ((curl_runs, curl_cmd), (prog_runs, prog_cmd), (cp_runs, cp_cmd))
-                for runs, cmd in order[i % 3:] + order[:i % 3]:
+                order = ((curl_runs, curl_cmd), (prog_runs, prog_cmd), (cp_runs, cp_cmd),
+                         (bare_runs, bare_cmd))
+                for runs, cmd in order[i % 4:] + order[:i % 4]:
                     r = timed(cmd, env, work)
                     runs.append(r)
                     if cmd is prog_cmd:
@@ -213,6 +219,8 @@ def main():
                         figs.append(f)
                         if i == 0 and not filecmp.cmp(source, target, shallow=False):
                             raise RuntimeError("the driver's file differs from the source")
+                    if cmd is bare_cmd:
+                        bare_copies.append(figures(r[3])["copy_s"])
                     if os.path.getsize(target) != size:
                         raise RuntimeError(f"{cmd[0]}: the file has the wrong size")
                     os.remove(target)
@@ -221,13 +229,16 @@ def main():
             print(fmt_row(label, "curl -s -o", curl_runs))
             print(fmt_row(label, "pomvex driver", prog_runs, (f"{wall_ratio:.2f}", f"{cpu_ratio:.2f}")))
             print(fmt_row(label, "cp (page cache)", cp_runs))
+            print(fmt_row(label, "bare TCP client", bare_runs))
             sys.stdout.flush()
             copies = [f["copy_s"] for f in figs]
             copy_rows.append(
                 f"| {label} | {statistics.median(r[0] for r in cp_runs):.3f} | "
                 f"{statistics.median(copies):.3f} | "
                 f"{statistics.median(c / p[0] for c, p in zip(copies, cp_runs)):.2f} | "
-                f"{statistics.median(c / k[0] for c, k in zip(copies, curl_runs)):.2f} |")
+                f"{statistics.median(c / k[0] for c, k in zip(copies, curl_runs)):.2f} | "
+                f"{statistics.median(bare_copies):.3f} | "
+                f"{statistics.median(c / max(b, 1e-3) for c, b in zip(copies, bare_copies)):.2f} |")
             peaks[label] = statistics.median(r[2] for r in prog_runs)
             notes.append(
                 f"{label}: download alone (driver's clock, without start-up) "
@@ -251,8 +262,9 @@ def main():
             os.remove(source)
         print()
         print("| size | cp wall s (median) | copy phase s (median) | copy phase / cp "
-              "(median of rounds) | copy phase / curl -s -o (median of rounds) |")
-        print("|---|---|---|---|---|")
+              "(median of rounds) | copy phase / curl -s -o (median of rounds) "
+              "| bare client's copy s (median) | copy phase / bare client (median of rounds) |")
+        print("|---|---|---|---|---|---|---|")
         for row in copy_rows[1:]:  # a 2 KiB download has no copy phase worth the name
             print(row)
         print()
