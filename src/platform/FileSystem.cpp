@@ -31,16 +31,24 @@ PathStatus StatusOfPath(const std::string& path) {
     return status;
 }
 
+namespace {
+
+constexpr size_t kUnknownNameMax = 255;
+
+}  // namespace
+
 size_t NameMaxOfFolder(const std::string& folder) {
-    constexpr size_t kUnknown = 255;
     auto system = ospath::TryToSystemExpandingHome(folder);
-    if (!system) return kUnknown;
-    std::string level = system->empty() ? "." : *system;
+    return system ? NameMaxOfSystemFolder(*system) : kUnknownNameMax;
+}
+
+size_t NameMaxOfSystemFolder(const std::string& systemFolder) {
+    std::string level = systemFolder.empty() ? "." : systemFolder;
     for (;;) {
         errno = 0;
         const long max = ::pathconf(level.c_str(), _PC_NAME_MAX);
         if (max > 0) return static_cast<size_t>(max);
-        if (errno != ENOENT || level == "." || level == "/") return kUnknown;
+        if (errno != ENOENT || level == "." || level == "/") return kUnknownNameMax;
         // The folder above: "a/b/" -> "a", "/a" -> "/", "a" -> ".".
         const size_t slash = level.find_last_of('/', level.find_last_not_of('/'));
         level = slash == std::string::npos ? "." : level.substr(0, slash == 0 ? 1 : slash);

@@ -25,6 +25,8 @@ PathStatus StatusOfPath(const std::string& path);
 // the folder, or of the nearest folder above it that exists (a save folder is made on the first
 // save); 255 where it cannot be asked. Never throws.
 size_t NameMaxOfFolder(const std::string& folder);
+// The same for `systemFolder`, the system's name of the folder (empty: the current folder).
+size_t NameMaxOfSystemFolder(const std::string& systemFolder);
 
 // Creates one directory level (`path` CP932 text, "~" as in CFile::Open); the result is not looked
 // at by the program.

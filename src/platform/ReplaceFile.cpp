@@ -14,6 +14,7 @@
 #include <memory>
 
 #include "platform/File.h"
+#include "platform/FileSystem.h"
 #include "platform/OsPath.h"
 #include "resources/Cp932.h"
 
@@ -38,12 +39,11 @@ bool CreateTemp(const std::string& target, TempFile& temp) {
     const std::string folder = slash == std::string::npos ? "" : target.substr(0, slash + 1);
     const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
     // The temporary name fits what the folder takes whatever the target's length.
-    const long nameMax = ::pathconf(folder.empty() ? "." : folder.c_str(), _PC_NAME_MAX);
+    const size_t limit = NameMaxOfSystemFolder(folder);
     for (int attempt = 0; attempt < 100; ++attempt) {
         // Appended piece by piece: g++ 12 reports a false -Wrestrict for "." + std::string.
         std::string suffix = ".";
         suffix += std::to_string(::getpid()) + "-" + std::to_string(++counter) + ".tmp";
-        const size_t limit = nameMax > 0 ? static_cast<size_t>(nameMax) : 255;
         const size_t room = limit > 1 + suffix.size() ? limit - 1 - suffix.size() : 0;
         // Never inside a UTF-8 character, so a leftover of a crash still has a readable name.
         std::string name = folder + "." + base.substr(0, text::Utf8CutAt(base, room)) + suffix;
