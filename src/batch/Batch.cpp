@@ -82,11 +82,15 @@ bool Batch::EndFromOutside() {
     return true;
 }
 
-void Batch::AfterHandler() {
+void Batch::SyncSleepLock() {
     // A transfer that outlives its batch (the deadline or 中止 does not interrupt it) is still a
     // download that a sleeping machine would break.
     m_unattended.SyncSleepLock(m_nCursor != 0 || m_nTransfers > 0, m_bArmed != 0,
                                m_bDownloadMode != 0);
+}
+
+void Batch::AfterHandler() {
+    SyncSleepLock();
     // A batch the deadline cut while a transfer copied is told once that transfer is back.
     if (m_nTransfers == 0) m_unattended.SendNotice(m_tally);
 }

@@ -113,6 +113,8 @@ class Batch : private JobSink {
     void Advance();
     // The batch has reached its empty entry: a round follows (true), or the batch ends.
     bool BeginRound();
+    // The sleep lock follows the state: held while armed, while a batch or a transfer runs.
+    void SyncSleepLock();
     // The batch has ended at its empty entry (timeOver false) or by the deadline.
     void ReportBatchEnd(bool timeOver);
     void SaveLog() { m_log.Save(m_host); }

@@ -66,7 +66,7 @@ bool Batch::BeginRound() {
 void Batch::ReportBatchEnd(bool timeOver) {
     // Before the log file is written: a box about it must not keep the machine awake, nor hold
     // back the notification.
-    m_unattended.SyncSleepLock(m_nTransfers > 0, m_bArmed != 0, m_bDownloadMode != 0);
+    SyncSleepLock();
     m_unattended.BatchEnded(timeOver, m_bDownloadMode != 0, m_nTransfers, m_tally);
 }
 
