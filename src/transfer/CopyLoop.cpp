@@ -6,14 +6,6 @@
 
 #include "resources/Strings.h"
 
-namespace {
-
-constexpr size_t kBlockSize = 1024;
-// The most the loop takes from the reader at once: one write() call's worth.
-constexpr size_t kViewBytes = 64 * 1024;
-
-}  // namespace
-
 bool CopyBlocks(CInternetFile& file, FileWriter& writer, ProgressView& progress, RateMeter& rate,
                 const std::string& name, int64_t& total) {
     // The status line is rebuilt after every block: only the digits change, so it is edited in
@@ -24,12 +16,12 @@ bool CopyBlocks(CInternetFile& file, FileWriter& writer, ProgressView& progress,
     status.reserve(digitsAt + 20 + bytes.size());
     // Only a reader without a buffer of its own fills this; the curl and file: readers hand out
     // views into theirs.
-    const auto scratch = std::make_unique_for_overwrite<char[]>(kViewBytes);
+    const auto scratch = std::make_unique_for_overwrite<char[]>(kCopyBytes);
     bool cancelled = false;
     while (!cancelled) {
         // What the reader has ready goes to the file from the reader's buffer, after the blocks
         // it holds have been counted one by one, each with its pump and its look at cancel.
-        const auto span = file.ReadView(scratch.get(), kViewBytes);
+        const auto span = file.ReadView(scratch.get(), kCopyBytes);
         if (span.empty()) break;
         size_t counted = 0;
         while (counted < span.size() && !cancelled) {

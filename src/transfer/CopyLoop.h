@@ -2,6 +2,7 @@
 // in 1024-byte blocks, with the window served and the cancel button looked at after each block.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -9,6 +10,13 @@
 #include "platform/Internet.h"
 #include "transfer/ProgressView.h"
 #include "transfer/RateMeter.h"
+
+// The block a download counts, pumps and looks at cancel by; the first block is judged by it too.
+inline constexpr size_t kBlockSize = 1024;
+// The most the copy takes from the reader at once, and the writer's buffer for shorter pieces:
+// one write() call's worth. A buffer larger than the CPU cache makes the kernel's copy into the
+// page cache slower (docs/PERFORMANCE.md).
+inline constexpr size_t kCopyBytes = 64 * 1024;
 
 // Copies from `file` into `writer` until the data ends or the user cancels; returns true when
 // cancelled. `total` counts the bytes of the whole resource (it starts at what is on disk); the

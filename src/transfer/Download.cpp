@@ -12,12 +12,7 @@
 
 namespace {
 
-constexpr size_t kBlockSize = 1024;
 constexpr int64_t kAcceptBytes = 1000;
-// Short pieces gather here before a write() call; the copy loop writes longer views straight
-// from the reader's buffer. A buffer larger than the CPU cache makes the kernel's copy into the
-// page cache slower (docs/PERFORMANCE.md).
-constexpr size_t kWriteBufferBytes = 64 * 1024;
 
 }  // namespace
 
@@ -177,7 +172,7 @@ std::optional<JobResult> DownloadJob::PrepareSave(const std::optional<SaveRoute>
 
 JobResult DownloadJob::CopyAndFinish() {
     m_host.SetTimer(TIMER_RATE, 3000);
-    FileWriter writer(m_out, kWriteBufferBytes);
+    FileWriter writer(m_out, kCopyBytes);
     // Keeps what arrived on disk when an error ends the copy, and stops the rate timer.
     auto endCopy = [&] {
         m_file->Close();
