@@ -2,7 +2,6 @@
 
 #include <sys/stat.h>
 
-#include <cctype>
 #include <cstdlib>
 #include <limits>
 
@@ -11,11 +10,9 @@
 #include "platform/OsPath.h"
 #include "platform/TextInput.h"
 #include "resources/Strings.h"
+#include "transfer/UrlCredentials.h"
 
 namespace {
-
-constexpr const char* kSchemeChars =
-    "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789+.-";
 
 // The option's value: after '=' in `arg`, or the next argument.
 std::optional<std::string> ValueOf(const std::string& arg, size_t eq,
@@ -108,11 +105,7 @@ std::optional<std::string> ListFromItems(const std::vector<std::string>& items,
             list += *read;
             continue;
         }
-        const size_t colon = item.find(':');
-        const bool scheme = colon != std::string::npos && colon > 0 &&
-                            item.find_first_not_of(kSchemeChars) == colon &&
-                            std::isalpha(static_cast<unsigned char>(item[0]));
-        if (!scheme) {
+        if (SchemeLength(item) == 0) {
             *error = FormatStr(Sid::ItemNotFound, {ospath::Displayable(item)});
             return std::nullopt;
         }

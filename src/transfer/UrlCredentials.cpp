@@ -17,14 +17,11 @@ bool IsSchemeChar(unsigned char c) {
 std::optional<size_t> AuthorityStart(std::string_view url, bool schemeless) {
     size_t start = 0;
     while (start < url.size() && (url[start] == ' ' || url[start] == '\t')) ++start;
-    size_t i = start;
-    if (i < url.size() && std::isalpha(static_cast<unsigned char>(url[i]))) {
-        while (i < url.size() && IsSchemeChar(static_cast<unsigned char>(url[i]))) ++i;
-        if (i < url.size() && url[i] == ':') {
-            size_t slashes = i + 1;
-            while (slashes < url.size() && url[slashes] == '/') ++slashes;
-            if (slashes > i + 1) return slashes;
-        }
+    if (const size_t scheme = SchemeLength(url.substr(start))) {
+        const size_t colon = start + scheme;
+        size_t slashes = colon + 1;
+        while (slashes < url.size() && url[slashes] == '/') ++slashes;
+        if (slashes > colon + 1) return slashes;
     }
     if (!schemeless) return std::nullopt;
     return start;
@@ -50,6 +47,13 @@ std::optional<size_t> Cp932Offset(std::string_view utf8, size_t utf8At) {
 }
 
 }  // namespace
+
+size_t SchemeLength(std::string_view url) {
+    if (url.empty() || !std::isalpha(static_cast<unsigned char>(url[0]))) return 0;
+    size_t i = 1;
+    while (i < url.size() && IsSchemeChar(static_cast<unsigned char>(url[i]))) ++i;
+    return i < url.size() && url[i] == ':' ? i : 0;
+}
 
 std::optional<UrlUserInfo> UserInfoOfTypedUrl(const std::string& url, bool schemeless) {
     if (!text::IsValidCp932(url)) return ScannedUserInfo(url, schemeless);

@@ -3,8 +3,13 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "platform/UrlUserInfo.h"
+
+// The length of the scheme `url` starts with ("http" of "http://h/"): a letter, then letters,
+// digits, '+', '-' or '.', followed by ':'. 0 when it starts with none.
+size_t SchemeLength(std::string_view url);
 
 // `url` (CP932 text, as the job table holds it) as UTF-8, with the user info of its authority
 // ("user:password@") left out; with keepUser, only the password (":password") is left out.
