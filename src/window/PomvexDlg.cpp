@@ -250,9 +250,12 @@ void CPomvexDlg::OnExit() {
 }
 
 void CPomvexDlg::TakeList(const std::string& lines, bool replace, bool get, bool check) {
-    std::string list = replace ? std::string() : m_host.GetDlgItemText(IDC_LIST);
-    if (!list.empty() && !list.ends_with('\n')) list += "\r\n";
-    m_host.SetDlgItemText(IDC_LIST, list + lines);
+    // A hand-over without lines (a second start with --get alone) leaves the list as it is.
+    if (replace || !lines.empty()) {
+        std::string list = replace ? std::string() : m_host.GetDlgItemText(IDC_LIST);
+        if (!list.empty() && !list.ends_with('\n')) list += "\r\n";
+        m_host.SetDlgItemText(IDC_LIST, list + lines);
+    }
     if (m_batch.Running()) return;
     if (get) {
         OnGet();
