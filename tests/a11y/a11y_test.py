@@ -76,7 +76,9 @@ def main():
         return print("SKIP: no session bus could be started") or 77
     os.environ["DBUS_SESSION_BUS_ADDRESS"] = bus[0]
     r, w = os.pipe()  # Xvfb picks a display no other server holds, and names it here
-    xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(w), "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
+    # -noreset: the AT-SPI library looks at the root window and leaves; a server that resets
+    # when its last client goes refuses the program that connects in that moment.
+    xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(w), "-screen", "0", "1024x768x24", "-nolisten", "tcp", "-noreset"],
                             pass_fds=[w], stderr=subprocess.DEVNULL)
     os.close(w)
     os.environ["DISPLAY"] = ":" + os.fdopen(r).readline().strip()
@@ -96,6 +98,8 @@ def main():
             found = [f for f in (node[0] if node else []) if f.name == name and f != but]
             if found:
                 return found[0]
+            if app.poll() is not None:
+                raise RuntimeError(f"pomvex ended with status {app.returncode} before its window {name} came")
             time.sleep(0.1)
         raise RuntimeError(f"no window {name} on the AT-SPI bus")
 
@@ -130,6 +134,7 @@ def main():
             errors.append(f"log: its line 保存先 did not come as an insertion at its end: {log}")
     finally:
         app.terminate()
+        app.wait(10)  # it writes its log into home as it goes
         xvfb.terminate()
         httpd.shutdown()
         subprocess.run(["kill", bus[1]])

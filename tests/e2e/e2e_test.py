@@ -47,7 +47,9 @@ class Display:
     def __init__(self):
         r, w = os.pipe()
         self.proc = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(w), "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
+            # -noreset: xdotool comes and goes; a server that resets when its last client goes
+            # refuses whoever connects in that moment.
+            ["Xvfb", "-displayfd", str(w), "-screen", "0", "1280x1024x24", "-nolisten", "tcp", "-noreset"],
             pass_fds=[w], stderr=subprocess.DEVNULL)
         os.close(w)
         num = b""
