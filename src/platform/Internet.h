@@ -15,6 +15,16 @@
 // above (the text names the status). Download treats it as a refusal, not a broken connection.
 inline constexpr uint32_t INTERNET_ERROR_HTTP_STATUS = 40000;
 
+// Takes a download's bytes where they lie: in the reader's buffer, or in the network library's
+// own while its callback runs, so that they reach the file without a copy in between.
+class DataSink {
+  public:
+    virtual ~DataSink() = default;
+    // Takes `data`, valid only during the call; false ends the read. Every byte offered counts
+    // as read, taken or not. May throw; the read then throws that.
+    virtual bool Take(std::span<const char> data) = 0;
+};
+
 // One opened URL. Owned by the caller of OpenURL; must not outlive its session.
 class CInternetFile {
   public:
@@ -29,6 +39,10 @@ class CInternetFile {
     virtual std::span<const char> ReadView(char* scratch, size_t n) {
         return {scratch, Read(scratch, n)};
     }
+    // Offers what arrives to `sink`, piece by piece, until a Take returns false (true) or the
+    // data ends (false). The sink may run inside the library's callback: it must not
+    // call this file meanwhile. Throws as Read.
+    virtual bool ReadInto(DataSink& sink);
     // The next Read starts again at byte 0.
     virtual void SeekToBegin() = 0;
     // Bytes the next Read can hand over at once, without waiting; 0 on failure. For a file:

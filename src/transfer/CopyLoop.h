@@ -13,15 +13,17 @@
 
 // The block a download counts, pumps and looks at cancel by; the first block is judged by it too.
 inline constexpr size_t kBlockSize = 1024;
-// The most the copy takes from the reader at once, and the writer's buffer for shorter pieces:
-// one write() call's worth. A buffer larger than the CPU cache makes the kernel's copy into the
-// page cache slower (docs/PERFORMANCE.md).
-inline constexpr size_t kCopyBytes = 64 * 1024;
+// The writer's buffer, which gathers the library's 16 KiB pieces: one write() call's worth, as
+// much as the library reads from the socket at once. Smaller writes cost more calls; larger ones
+// outgrow the CPU cache and make the kernel's copy into the page cache slower
+// (docs/PERFORMANCE.md has the measurement).
+inline constexpr size_t kCopyBytes = 256 * 1024;
 
 // Copies from `file` into `writer` until the data ends or the user cancels; returns true when
-// cancelled. `total` counts the bytes of the whole resource (it starts at what is on disk); the
-// status line reads "<name>...<total> bytes". A cancelled block is still written. Read errors and
-// write errors leave by throwing, with what was counted passed to the writer.
+// cancelled. The blocks are counted where the reader offers them (CInternetFile::ReadInto),
+// in the library's own buffer. `total` counts the bytes of the whole resource (it starts at what is
+// on disk); the status line reads "<name>...<total> bytes". A cancelled block is still written.
+// Read errors and write errors leave by throwing, with what was counted passed to the writer.
 // REQUIRES: the progress window and the rate timer are running.
 bool CopyBlocks(CInternetFile& file, FileWriter& writer, ProgressView& progress, RateMeter& rate,
                 const std::string& name, int64_t& total);

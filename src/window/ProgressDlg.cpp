@@ -1,5 +1,6 @@
 #include "window/ProgressDlg.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 #include "resources/Resource.h"
@@ -52,8 +53,13 @@ void CProgressDlg::SetStatus(const std::string& text) {
 int CProgressDlg::SetPos(int value) {
     PumpMessages();
     if (!m_view) return 0;
-    int previous = m_view->SetPos(IDC_PROGDLG_PROGRESS, value);
+    // Called after every block, while the rate changes once a sample: the same value again
+    // leaves the bar and the number as they are.
+    if (m_bPosShown && value == m_nPosShown) return std::clamp(value, m_nLower, m_nUpper);
+    const int previous = m_view->SetPos(IDC_PROGDLG_PROGRESS, value);
     UpdateValueText(value);
+    m_nPosShown = value;
+    m_bPosShown = true;
     return previous;
 }
 

@@ -49,6 +49,8 @@ class CProgressDlg : public DialogHandler, public ProgressView {
     int32_t m_nLower = 0;
     int32_t m_nUpper = 20480;
     bool m_bCancel = false;
+    bool m_bPosShown = false;  // SetPos has shown m_nPosShown on the window
+    int m_nPosShown = 0;
     bool m_bParentDisabled = false;      // true while Create's disabling still has to be undone
     Host& m_host;                        // not owned
     std::unique_ptr<DialogView> m_view;  // owned; null before Create, after a failed Create and

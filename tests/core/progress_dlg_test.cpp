@@ -42,9 +42,10 @@ TEST(ProgressDlg, ValueTextIsRawValueAndSetOnlyWhenChanged) {
     EXPECT_EQ(dlg.SetPos(30000), 0);
     EXPECT_EQ(view.pos[IDC_PROGDLG_PROGRESS], 20480) << "the bar clamps";
     EXPECT_EQ(view.texts[IDC_PROGDLG_PERCENT], "30000 ") << "the number does not";
+    EXPECT_EQ(dlg.SetPos(30000), 20480) << "a repeated value returns the clamped position";
     EXPECT_EQ(dlg.SetPos(-5), 20480);
     EXPECT_EQ(view.texts[IDC_PROGDLG_PERCENT], "-5 ");
-    EXPECT_EQ(host.pumpCount, pumps + 4) << "every SetPos serves pending events";
+    EXPECT_EQ(host.pumpCount, pumps + 5) << "every SetPos serves pending events";
 
     dlg.SetStatus("a");
     dlg.SetStatus("a");

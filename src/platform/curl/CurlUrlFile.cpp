@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string_view>
 #include <thread>
+#include <utility>
 
 #include "platform/curl/CurlErrorText.h"
 #include "platform/curl/CurlValidator.h"
@@ -77,6 +78,46 @@ std::span<const char> CurlUrlFile::ReadView(char*, size_t n) {
         }
         Drive();
     }
+}
+
+bool CurlUrlFile::ReadInto(DataSink& sink) {
+    if (m_limits.maxReceiveBytesPerSec > 0 || m_bKeepPrefix) return CInternetFile::ReadInto(sink);
+    bool waiting = false;
+    for (;;) {
+        DropHandedOut();
+        if (m_pos < m_buf.size()) {
+            // Left over from a rewind or from a pause: offered in pieces of a read's size.
+            const size_t k =
+                std::min(m_buf.size() - m_pos, static_cast<size_t>(m_limits.receiveChunkBytes));
+            const std::span<const char> piece(m_buf.data() + m_pos, k);
+            m_pos += k;
+            if (!sink.Take(piece)) return true;
+            waiting = false;
+            continue;
+        }
+        if (m_bDone) {
+            if (m_result != CURLE_OK) ThrowCurl(m_result, m_errorBuffer, m_easy, m_strReasonPhrase);
+            return false;
+        }
+        if (!m_multi) ThrowClosed();
+        if (!waiting) {
+            waiting = true;  // as in ReadView: the stall limit counts from here
+            m_lastProgress = std::max(m_lastProgress, Clock::now());
+        }
+        if (DriveInto(sink)) return true;
+    }
+}
+
+bool CurlUrlFile::DriveInto(DataSink& sink) {
+    m_sink = &sink;
+    m_bSinkStopped = false;
+    struct Release {
+        DataSink*& sink;
+        ~Release() { sink = nullptr; }
+    } release{m_sink};
+    Drive();
+    if (m_sinkError) std::rethrow_exception(std::exchange(m_sinkError, nullptr));
+    return m_bSinkStopped;
 }
 
 void CurlUrlFile::SeekToBegin() {
@@ -243,9 +284,11 @@ void CurlUrlFile::Drive() {
     const bool judged = m_bOpen && !m_bDone;
     const Clock::time_point began = Clock::now();
     const uint64_t receivedBefore = m_nReceived;
+    m_sinkTime = {};
     DriveOnce();
     if (!judged) return;
-    m_crawl.Add(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - began).count(),
+    const auto waited = Clock::now() - began - m_sinkTime;
+    m_crawl.Add(std::chrono::duration_cast<std::chrono::milliseconds>(waited).count(),
                 m_nReceived - receivedBefore);
     if (!m_bDone && m_crawl.Crawling())
         ThrowCrawling(m_limits.crawlWindowMs, m_limits.crawlFloorBytesPerSec);
@@ -302,6 +345,7 @@ size_t CurlUrlFile::OnData(const char* data, size_t n) {
         }
     }
     size_t unread = m_buf.size() - m_pos;
+    if (m_sink && !m_bSinkStopped && unread == 0) return Offer(data, n);
     if (unread > 0 && unread + n > m_limits.bufferBytes) {
         m_bPaused = true;
         return CURL_WRITEFUNC_PAUSE;
@@ -317,6 +361,25 @@ size_t CurlUrlFile::OnData(const char* data, size_t n) {
     m_bOpen = true;  // data has begun (the only sign of an open FTP or gopher transfer)
     m_lastProgress = Clock::now();
     ++m_nEvents;
+    return n;
+}
+
+size_t CurlUrlFile::Offer(const char* data, size_t n) {
+    m_nReceived += n;
+    m_bOpen = true;
+    ++m_nEvents;
+    const Clock::time_point began = Clock::now();
+    try {
+        m_bSinkStopped = !m_sink->Take({data, n});
+    } catch (...) {
+        // Nothing may unwind through curl: the transfer ends here, and DriveInto throws it.
+        m_sinkError = std::current_exception();
+        m_bSinkStopped = true;
+        return 0;
+    }
+    const Clock::time_point now = Clock::now();
+    m_sinkTime += now - began;
+    m_lastProgress = now;  // the time the sink took is not the server's silence
     return n;
 }
 

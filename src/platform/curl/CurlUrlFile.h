@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <exception>
 #include <span>
 #include <string>
 #include <vector>
@@ -39,6 +40,10 @@ class CurlUrlFile : public CInternetFile {
     size_t Read(void* buf, size_t n) override;
     // A view into the buffer, without a copy; `scratch` is not used.
     std::span<const char> ReadView(char* scratch, size_t n) override;
+    // Offers the buffer's unread bytes, then each piece curl receives straight from curl's own
+    // buffer, inside the write callback: the sink may pump, but must not call this file. Under
+    // a rate cap, and while the bytes from byte 0 are kept, it reads through the buffer.
+    bool ReadInto(DataSink& sink) override;
     // While every byte from the start is still in the buffer, hands it out again; otherwise
     // fetches again from the start offset, and throws CInternetException when the data no
     // longer starts there.
@@ -79,6 +84,11 @@ class CurlUrlFile : public CInternetFile {
     // transfer has fallen under the crawl floor.
     void Drive();
     void DriveOnce();
+    // Drive() with `sink` taking what arrives while nothing is unread; true when it stopped.
+    // Throws what the sink threw.
+    bool DriveInto(DataSink& sink);
+    // Hands one received piece to m_sink; the write callback's answer.
+    size_t Offer(const char* data, size_t n);
     void CollectDone();
 
     static size_t WriteCallback(char* data, size_t size, size_t count, void* self);
@@ -105,14 +115,18 @@ class CurlUrlFile : public CInternetFile {
     long m_nOtherStatus = 0;  // HTTP: the final status, when it was not 2xx and curl let it by
     CURLcode m_result = CURLE_OK;
     Clock::time_point m_lastProgress;
-    uint64_t m_nEvents = 0;         // header lines and data chunks received so far
-    uint64_t m_nReceived = 0;       // data bytes received so far
-    uint64_t m_nPaced = 0;          // bytes handed out under the rate cap
-    Clock::time_point m_paceStart;  // when the first of them was handed out
-    CrawlFloor m_crawl;             // fed only while a read waits
-    std::string m_strReasonPhrase;  // HTTP: the last status line's reason phrase, as sent; the
-                                    // wording in CurlErrorText shows it only as text
-    int64_t m_nAnnounced = -1;      // GetAnnouncedSize()
+    uint64_t m_nEvents = 0;          // header lines and data chunks received so far
+    uint64_t m_nReceived = 0;        // data bytes received so far
+    uint64_t m_nPaced = 0;           // bytes handed out under the rate cap
+    Clock::time_point m_paceStart;   // when the first of them was handed out
+    CrawlFloor m_crawl;              // fed only while a read waits
+    DataSink* m_sink = nullptr;      // not owned; set only during DriveInto
+    bool m_bSinkStopped = false;     // m_sink returned false: what comes next goes to m_buf
+    std::exception_ptr m_sinkError;  // what m_sink threw inside the callback, for DriveInto
+    Clock::duration m_sinkTime{};    // spent in m_sink during the current Drive: not the line's
+    std::string m_strReasonPhrase;   // HTTP: the last status line's reason phrase, as sent; the
+                                     // wording in CurlErrorText shows it only as text
+    int64_t m_nAnnounced = -1;       // GetAnnouncedSize()
 
     // Received bytes; [m_pos, size) are unread. Until the first rewind the bytes from byte 0
     // stay too, so that the rewind costs nothing.
