@@ -1,29 +1,29 @@
 #!/usr/bin/env python3
-"""Throughput benchmark: the program's download path against `curl -s -o` and `cp`, side by side.
+"""Download benchmark: the program's copy phase against the least a download over TCP costs.
 
-Starts nginx (Debian nginx-light; sendfile on) on 127.0.0.1 with its own config in a temporary
-folder, creates the test files, and times, in turn, `curl -s -o FILE`, the driver that runs the
-real program code (Qt host offscreen, CPomvexDlg, LoadJobTable, the tick that runs the download
-with its progress window) and `cp` of the same file from the page cache. Prints, per size, the
-medians of wall time, CPU time and peak memory of each, and the median of the per-round ratios
-of the driver to curl; a 2 KiB row shows the fixed start-up cost of each process (for the
-driver: QApplication, fonts, the main window).
+Starts nginx (Debian nginx-light; sendfile on) on 127.0.0.1 for HTTP and HTTPS (a certificate of
+its own), pyftpdlib for FTP, and Xvfb for the window, all in a temporary folder, creates the test
+files of random bytes, and runs in rounds. Each round runs every command once, in an order that
+rotates from round to round, with `sync` before each run and the output file removed after it:
 
-Whole processes are not what a user watches: a second table sets the copy phase alone (the
-driver's copy_s, from the progress window's appearance to the end of the download) against the
-`cp`, the curl and the bare TCP client (bench/bare_client.c: recv into one buffer, write it;
-its own clock from the first body byte to the last write) of the same round, as medians of the
-per-round ratios. The bare client is the yardstick: the least any download over TCP costs.
+- bare TCP client (bench/bare_client.c): recv 256 KiB into one buffer, write it; the yardstick.
+  Its copy phase is its own clock from the first body byte to the last write.
+- window: the program itself, `pomvex --get URL` on the Xvfb display, as a user runs it. Its copy
+  phase is watched from outside: from the target's creation until it holds every byte and its
+  partial mark is gone (polled every millisecond).
+- driver (bench/pomvex_bench_driver): the same code path offscreen in one process, which reports
+  its copy phase (progress window shown to download returned), CPU time and memory.
+- curl -s -o and cp of the same file from the page cache: whole processes.
 
-Wall time is taken around the child process, CPU time (user + system) from its rusage (wait4),
-peak RSS from /usr/bin/time. Before every timed run the page cache is synced, so that writeback of the
-previous run's file does not land in the next one. The order of the three rotates every round.
+Per round it prints the copy phases and their ratios to the bare client, cp and curl; then the
+medians of those per-round ratios, and of wall time, CPU time and peak memory per command. A
+ratio is taken within a round, so that the machine's drift cancels as far as it can. HTTPS and
+FTP follow, the driver against curl (wall and CPU), which has no window or bare client there.
 
-Usage: bench/run.py BUILD_DIR [--sizes 256,1024] [--pairs 5]   (--pairs: rounds per size)
+Usage: bench/run.py BUILD_DIR [--sizes 1024] [--rounds 7] [--proto-mib 256] [--no-window]
 """
 import argparse
 import datetime
-import filecmp
 import os
 import platform
 import shutil
@@ -34,25 +34,26 @@ import sys
 import tempfile
 import time
 
-STARTUP_BYTES = 2048
+HERE = os.path.dirname(os.path.abspath(__file__))
+FTP_SERVER = os.path.join(HERE, "..", "tests", "servers", "ftp_server.py")
 
 
 def free_port():
-    s = socket.socket()
-    s.bind(("127.0.0.1", 0))
-    port = s.getsockname()[1]
-    s.close()
-    return port
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+def remove(path):
+    try:
+        os.remove(path)
+    except FileNotFoundError:
+        pass
 
 
 def timed(cmd, env, work):
-    """Runs cmd; returns (wall s, cpu s, peak RSS MiB, stdout).
-
-    The command runs under /usr/bin/time, which only reports the peak RSS: a child started
-    straight from Python (vfork + exec) would inherit this interpreter's high-water mark in its
-    own ru_maxrss. CPU time (user + system) comes from wait4 on the time process, which
-    includes its waited-for child; time itself costs about a millisecond.
-    """
+    """Runs cmd; returns (wall s, CPU s, peak RSS MiB, stdout). /usr/bin/time reports the peak RSS
+    (a child started from Python would inherit the interpreter's); CPU comes from wait4."""
     rss_file, out_file, err_file = (os.path.join(work, n) for n in ("rss", "stdout", "stderr"))
     os.sync()
     with open(out_file, "wb") as out, open(err_file, "wb") as err:
@@ -61,42 +62,79 @@ def timed(cmd, env, work):
                              stdout=out, stderr=err)
         _, status, ru = os.wait4(p.pid, 0)
         wall = time.perf_counter() - t0
-    p.returncode = os.waitstatus_to_exitcode(status)
     with open(out_file, errors="replace") as f:
         stdout = f.read()
-    if p.returncode != 0:
+    if os.waitstatus_to_exitcode(status) != 0:
         with open(err_file, errors="replace") as f:
-            raise RuntimeError(f"{cmd[0]} failed ({p.returncode}): {stdout}\n{f.read()}")
+            raise RuntimeError(f"{cmd[0]} failed: {stdout}\n{f.read()}")
     with open(rss_file) as f:
         rss_kb = int(f.read().split()[-1])
     return wall, ru.ru_utime + ru.ru_stime, rss_kb / 1024.0, stdout
 
 
 def figures(stdout):
-    """The driver's key=value figures."""
+    """The key=value figures of the driver's and the bare client's last line."""
     line = [l for l in stdout.splitlines() if l.startswith("ok=")][-1:]
-    return {k: float(v) if "." in v else int(v)
-            for k, v in (kv.split("=", 1) for kv in (line[0].split() if line else []))}
+    return {k: float(v) for k, v in (kv.split("=", 1) for kv in (line[0].split() if line else []))}
 
 
-def cpu_model():
+def window_copy(binary, url, target, size, env):
+    """The program's copy phase on the display: the target's creation to its last byte, unmarked."""
+    os.sync()
+    app = subprocess.Popen([binary, "--get", url], env=env, stdout=subprocess.DEVNULL,
+                           stderr=subprocess.DEVNULL)
+    created = None
+    deadline = time.monotonic() + 300
     try:
-        with open("/proc/cpuinfo") as f:
-            for line in f:
-                if line.startswith("model name"):
-                    return line.split(":", 1)[1].strip()
-    except OSError:
-        pass
-    return platform.processor() or "unknown"
+        while True:
+            now = time.perf_counter()
+            try:
+                full = os.stat(target).st_size == size
+                created = created or now
+                if full and not marked(target):
+                    return now - created
+            except FileNotFoundError:
+                pass
+            if app.poll() is not None or time.monotonic() > deadline:
+                raise RuntimeError(f"the window did not download {url} (status {app.returncode})")
+            time.sleep(0.001)
+    finally:
+        app.terminate()
+        app.wait(30)
 
 
-def start_nginx(work, www):
+def marked(path):
+    try:
+        os.getxattr(path, "user.pomvex.partial")
+        return True
+    except OSError:  # no mark, or no user attributes on this file system
+        return False
+
+
+def wait_listening(port, proc, what):
+    deadline = time.monotonic() + 10
+    while True:
+        if proc.poll() is not None:
+            sys.exit(f"{what} did not start")
+        try:
+            socket.create_connection(("127.0.0.1", port), timeout=0.2).close()
+            return
+        except OSError:
+            if time.monotonic() > deadline:
+                proc.terminate()
+                sys.exit(f"{what} did not listen within 10 s")
+            time.sleep(0.05)
+
+
+def start_nginx(work, www, cert, key):
     nginx = shutil.which("nginx") or "/usr/sbin/nginx"
     if not os.path.exists(nginx):
         sys.exit("nginx not found: apt-get install nginx-light")
-    port = free_port()
+    http, https = free_port(), free_port()
     conf = os.path.join(work, "nginx.conf")
     os.makedirs(os.path.join(work, "tmp"))
+    temp = "".join(f"  {k}_temp_path {work}/tmp;\n" for k in ("client_body", "proxy", "fastcgi",
+                                                              "uwsgi", "scgi"))
     with open(conf, "w") as f:
         f.write(f"""worker_processes 1;
 daemon off;
@@ -107,179 +145,245 @@ http {{
   access_log off;
   sendfile on;
   tcp_nopush on;
-  client_body_temp_path {work}/tmp;
-  proxy_temp_path {work}/tmp;
-  fastcgi_temp_path {work}/tmp;
-  uwsgi_temp_path {work}/tmp;
-  scgi_temp_path {work}/tmp;
-  types {{ application/octet-stream bin; }}
-  server {{ listen 127.0.0.1:{port}; root {www}; }}
+{temp}  types {{ application/octet-stream bin; }}
+  server {{ listen 127.0.0.1:{http}; root {www}; }}
+  server {{ listen 127.0.0.1:{https} ssl; root {www};
+           ssl_certificate {cert}; ssl_certificate_key {key}; }}
 }}
 """)
     log = open(os.path.join(work, "nginx.out"), "w")
     server = subprocess.Popen([nginx, "-c", conf, "-p", work + "/"], stdout=log, stderr=log)
-    deadline = time.monotonic() + 10
-    while True:
-        if server.poll() is not None:
-            with open(os.path.join(work, "nginx.out")) as f1, open(os.path.join(work, "error.log")) as f2:
-                sys.exit(f"nginx did not start:\n{f1.read()}{f2.read()}")
-        try:
-            socket.create_connection(("127.0.0.1", port), timeout=0.2).close()
-            return server, port
-        except OSError:
-            if time.monotonic() > deadline:
-                server.terminate()
-                sys.exit("nginx did not listen within 10 s")
-            time.sleep(0.05)
+    wait_listening(http, server, "nginx")
+    return server, http, https
+
+
+def make_certificate(work):
+    cert, key = os.path.join(work, "cert.pem"), os.path.join(work, "key.pem")
+    subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "1",
+                    "-subj", "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1",
+                    "-keyout", key, "-out", cert], check=True, capture_output=True)
+    return cert, key
+
+
+def start_ftp(www):
+    # It runs until its standard input closes: a pipe held open until the end.
+    server = subprocess.Popen(["/usr/bin/python3", FTP_SERVER, www], stdin=subprocess.PIPE,
+                              stdout=subprocess.PIPE, text=True)
+    return server, int(server.stdout.readline())
+
+
+def start_display():
+    r, w = os.pipe()
+    xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(w), "-screen", "0", "1280x1024x24",
+                             "-nolisten", "tcp", "-noreset"], pass_fds=[w],
+                            stderr=subprocess.DEVNULL)
+    os.close(w)
+    with os.fdopen(r) as f:
+        return xvfb, ":" + f.readline().strip()
 
 
 def write_file(path, size):
-    # Random bytes written once; the page cache serves every later pass.
-    block = os.urandom(1 << 20)
+    block = os.urandom(1 << 20)  # written once; the page cache serves every later pass
     with open(path, "wb") as f:
-        left = size
-        while left > 0:
+        for left in range(size, 0, -len(block)):
             f.write(block[:min(left, len(block))])
-            left -= len(block)
 
 
-def fmt_row(label, tool, runs, ratios=("", "")):
-    med = [statistics.median(r[i] for r in runs) for i in range(3)]
-    return (f"| {label} | {tool} | {med[0]:.3f} | {med[1]:.3f} | {med[2]:.1f} | "
-            f"{ratios[0]} | {ratios[1]} |")
+def cpu_model():
+    with open("/proc/cpuinfo") as f:
+        return next((l.split(":", 1)[1].strip() for l in f if l.startswith("model name")),
+                    platform.processor() or "unknown")
+
+
+def med(values):
+    return statistics.median(values)
+
+
+def spread(values):
+    return f"{min(values):.2f}–{max(values):.2f}"
+
+
+class Setup:
+    """The servers, the files, the commands and their environments of one benchmark run."""
+
+    def __init__(self, build, window):
+        self.work = tempfile.mkdtemp(prefix="pomvex-bench-")
+        self.www, self.out = os.path.join(self.work, "www"), os.path.join(self.work, "out")
+        os.makedirs(self.www)
+        os.makedirs(self.out)
+        for d in (self.work, self.www):
+            os.chmod(d, 0o755)  # nginx and pyftpdlib may read as another user
+        self.cert, key = make_certificate(self.work)
+        self.nginx, self.http, self.https = start_nginx(self.work, self.www, self.cert, key)
+        self.ftp, self.ftp_port = start_ftp(self.www)
+        self.xvfb, display = start_display() if window else (None, None)
+        bench = os.path.join(os.path.abspath(build), "bench")
+        self.driver = os.path.join(bench, "pomvex_bench_driver")
+        self.bare = os.path.join(bench, "pomvex_bench_bare")
+        self.program = os.path.join(os.path.abspath(build), "pomvex")
+        env = {k: v for k, v in os.environ.items()
+               if not k.lower().endswith("_proxy") and k != "DBUS_SESSION_BUS_ADDRESS"}
+        self.env = dict(env, QT_QPA_PLATFORM="offscreen", POMVEX_HOME=self.out,
+                        SSL_CERT_FILE=self.cert)
+        self.window_env = dict(env, QT_QPA_PLATFORM="xcb", DISPLAY=display or "",
+                               POMVEX_HOME=self.out)
+
+    def close(self):
+        for server in (self.nginx, self.ftp, self.xvfb):
+            if server:
+                server.terminate()
+                server.wait(10)
+        shutil.rmtree(self.work, ignore_errors=True)
+
+
+def http_round(s, name, size, order, curl, cp):
+    """One round of every command on the HTTP file; returns their figures by name."""
+    url, target = f"http://127.0.0.1:{s.http}/{name}", os.path.join(s.out, name)
+    commands = {
+        "bare": lambda: figures(
+            timed([s.bare, str(s.http), "/" + name, target], s.env, s.work)[3])["copy_s"],
+        "driver": lambda: timed([s.driver, url, s.out + "/"], s.env, s.work),
+        "window": lambda: window_copy(s.program, url, target, size, s.window_env),
+        "curl": lambda: timed([curl, "-s", "-o", target, url], s.env, s.work),
+        "cp": lambda: timed([cp, os.path.join(s.www, name), target], s.env, s.work),
+    }
+    got = {}
+    for tool in order:
+        if tool in commands:
+            got[tool] = commands[tool]()
+            if os.path.getsize(target) != size:
+                raise RuntimeError(f"{tool}: the file has the wrong size")
+            remove(target)
+    return got
+
+
+def copy_phases(got):
+    """The copy phase of the program's two ways, from a round's figures."""
+    phases = {"driver": figures(got["driver"][3])["copy_s"]}
+    if "window" in got:
+        phases["window"] = got["window"]
+    return phases
+
+
+def run_http(s, size, rounds, window, curl, cp):
+    name = f"f{size}.bin"
+    write_file(os.path.join(s.www, name), size)
+    tools = ["bare", "driver"] + (["window"] if window else []) + ["curl", "cp"]
+    http_round(s, name, size, tools, curl, cp)  # warms the page cache and the binaries
+    ratios, whole = {}, {t: [] for t in ("driver", "curl", "cp")}
+    print(f"\n## HTTP, {size >> 20} MiB: copy phase in s, and its ratio to bare / cp / curl -s -o")
+    for i in range(rounds):
+        got = http_round(s, name, size, tools[i % len(tools):] + tools[:i % len(tools)], curl, cp)
+        yard = {"bare": got["bare"], "cp": got["cp"][0], "curl": got["curl"][0]}
+        cells = [f"bare {yard['bare']:.3f}", f"cp {yard['cp']:.3f}", f"curl {yard['curl']:.3f}"]
+        for way, phase in copy_phases(got).items():
+            for y, v in yard.items():
+                ratios.setdefault((way, y), []).append(phase / v)
+            ratios.setdefault((way, "s"), []).append(phase)
+            cells.append(f"{way} {phase:.3f} ({phase / yard['bare']:.2f} / {phase / yard['cp']:.2f}"
+                         f" / {phase / yard['curl']:.2f})")
+        for t in whole:
+            whole[t].append(got[t])
+        ratios.setdefault(("bare", "s"), []).append(yard["bare"])
+        print(f"round {i + 1}: " + "; ".join(cells) + f"; load {os.getloadavg()[0]:.2f}")
+        sys.stdout.flush()
+    print(f"\n| copy phase, {size >> 20} MiB | median s (spread) | / bare | / cp | / curl -s -o |")
+    print("|---|---|---|---|---|")
+    print(f"| bare TCP client | {med(ratios['bare', 's']):.3f} ({spread(ratios['bare', 's'])}) | 1.00 | | |")
+    for way in [w for w in ("window", "driver") if (w, "s") in ratios]:
+        print(f"| {way} | {med(ratios[way, 's']):.3f} ({spread(ratios[way, 's'])}) | "
+              + " | ".join(f"{med(ratios[way, y]):.2f} ({spread(ratios[way, y])})"
+                           for y in ("bare", "cp", "curl")) + " |")
+    print("\n| whole process | wall s | CPU s | peak RSS MiB |\n|---|---|---|---|")
+    for t, runs in whole.items():
+        print(f"| {t} | {med(r[0] for r in runs):.3f} | {med(r[1] for r in runs):.3f} | "
+              f"{med(r[2] for r in runs):.1f} |")
+    probe = [figures(r[3]) for r in whole["driver"]]
+    print(f"\n# driver, {size >> 20} MiB: a 5 ms timer of the event loop was served "
+          f"{med(f['pumps_served'] for f in probe):.0f} times, longest gap "
+          f"{max(f['max_gap_ms'] for f in probe):.0f} ms; the status line changed "
+          f"{med(f['status_changes'] for f in probe):.0f} times, longest still "
+          f"{max(f['max_status_gap_ms'] for f in probe):.0f} ms")
+    if med(ratios["driver", "s"]) > 0.3:  # else the copy is over before the click
+        cancel_note(s, name, size, rounds)
+    os.remove(os.path.join(s.www, name))
+    return med(r[2] for r in whole["driver"])
+
+
+def cancel_note(s, name, size, rounds):
+    """"中止" clicked 100 ms into the copy at full speed: the time until the copy ended."""
+    url = f"http://127.0.0.1:{s.http}/{name}"
+    took = []
+    for _ in range(rounds):
+        f = figures(timed([s.driver, url, s.out + "/", "--cancel-after-ms", "100"], s.env, s.work)[3])
+        remove(os.path.join(s.out, name))
+        if f.get("ok") != 1 or f.get("cancel_ms", -1) < 0:
+            raise RuntimeError("the cancel run did not end as cancelled")
+        took.append(f["cancel_ms"])
+    print(f"# driver, {size >> 20} MiB: 中止 clicked 100 ms into the copy ended it after "
+          f"{med(took):.0f} ms (median), {max(took):.0f} ms at most")
+
+
+def run_protocol(s, label, url, curl_cmd, size, rounds):
+    """The driver against curl over one protocol: wall, CPU, and the driver's copy phase."""
+    name = url.rsplit("/", 1)[1]
+    target = os.path.join(s.out, name)
+    commands = {"curl": curl_cmd + ["-s", "-o", target, url], "driver": [s.driver, url, s.out + "/"]}
+    runs = {"curl": [], "driver": []}
+    for i in range(rounds + 1):  # the first round warms up
+        for tool in (["curl", "driver"] if i % 2 else ["driver", "curl"]):
+            r = timed(commands[tool], s.env, s.work)
+            if os.path.getsize(target) != size:
+                raise RuntimeError(f"{label} {tool}: the file has the wrong size")
+            remove(target)
+            if i:
+                runs[tool].append(r)
+    wall = [d[0] / c[0] for c, d in zip(runs["curl"], runs["driver"])]
+    cpu = [d[1] / max(c[1], 1e-3) for c, d in zip(runs["curl"], runs["driver"])]
+    copy = [figures(d[3])["copy_s"] for d in runs["driver"]]
+    print(f"| {label} | {med(r[0] for r in runs['curl']):.3f} | {med(r[0] for r in runs['driver']):.3f} | "
+          f"{med(copy):.3f} | {med(wall):.2f} ({spread(wall)}) | {med(cpu):.2f} ({spread(cpu)}) |")
+    sys.stdout.flush()
 
 
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("build")
-    ap.add_argument("--sizes", default="256,1024", help="file sizes in MiB")
-    ap.add_argument("--pairs", type=int, default=5)
+    ap.add_argument("--sizes", default="1024", help="HTTP file sizes in MiB; empty: none")
+    ap.add_argument("--rounds", type=int, default=7)
+    ap.add_argument("--proto-mib", type=int, default=256, help="HTTPS and FTP file size; 0: none")
+    ap.add_argument("--no-window", action="store_true", help="without Xvfb and the program")
     args = ap.parse_args()
-    driver = os.path.join(os.path.abspath(args.build), "bench", "pomvex_bench_driver")
-    if not os.access(driver, os.X_OK):
-        sys.exit(f"no driver at {driver}: cmake --build {args.build} --target pomvex_bench_driver")
-    bare = os.path.join(os.path.abspath(args.build), "bench", "pomvex_bench_bare")
-    if not os.access(bare, os.X_OK):
-        sys.exit(f"no bare client at {bare}: cmake --build {args.build} --target pomvex_bench_bare")
-    curl = shutil.which("curl") or sys.exit("curl not found")
-    cp = shutil.which("cp") or sys.exit("cp not found")
-    if not os.access("/usr/bin/time", os.X_OK):
-        sys.exit("/usr/bin/time not found: apt-get install time")
-
-    work = tempfile.mkdtemp(prefix="pomvex-bench-")
-    www, out = os.path.join(work, "www"), os.path.join(work, "out")
-    os.makedirs(www)
-    os.makedirs(out)
-    os.chmod(work, 0o755)  # nginx workers may run as an unprivileged user
-    os.chmod(www, 0o755)
-    server, port = start_nginx(work, www)
-    env = dict(os.environ, QT_QPA_PLATFORM="offscreen", POMVEX_HOME=work)
-    for k in ("http_proxy", "https_proxy", "HTTP_PROXY", "HTTPS_PROXY", "all_proxy", "ALL_PROXY"):
-        env.pop(k, None)
+    for tool in ("pomvex_bench_driver", "pomvex_bench_bare"):
+        if not os.access(os.path.join(args.build, "bench", tool), os.X_OK):
+            sys.exit(f"no {tool}: cmake --build {args.build} --target {tool}")
+    needed = ["curl", "cp", "openssl"] + ([] if args.no_window else ["Xvfb"])
+    missing = [t for t in needed if not shutil.which(t)] + \
+        [t for t in ("/usr/bin/time",) if not os.access(t, os.X_OK)]
+    if missing:
+        sys.exit(f"missing: {', '.join(missing)} (scripts/setup.sh installs them)")
+    curl, cp = shutil.which("curl"), shutil.which("cp")
+    s = Setup(args.build, not args.no_window)
     try:
-        cases = [("start-up (2 KiB)", STARTUP_BYTES)]
-        cases += [(f"{int(s)} MiB", int(s) << 20) for s in args.sizes.split(",")]
-        nproc = subprocess.run(["nproc"], capture_output=True, text=True).stdout.strip()
         print(f"# Pomvex download benchmark, {datetime.datetime.now().isoformat(timespec='seconds')}")
-        print(f"# machine: nproc {nproc}, {cpu_model()}, Linux {platform.release()}, "
-              f"load average {os.getloadavg()[0]:.2f} at start")
-        print(f"# server: nginx on 127.0.0.1, sendfile on; {args.pairs} rounds per size, "
-              "the order rotating")
-        print()
-        print("| size | tool | wall s (median) | CPU s (median) | peak RSS MiB (median) "
-              "| wall ratio to curl (median of rounds) | CPU ratio to curl (median of rounds) |")
-        print("|---|---|---|---|---|---|---|")
-        sys.stdout.flush()
-        peaks, notes, copy_rows = {}, [], []
-        for label, size in cases:
-            name = f"f{size}.bin"
-            source = os.path.join(www, name)
-            write_file(source, size)
-            url = f"http://127.0.0.1:{port}/{name}"
-            target = os.path.join(out, name)
-            curl_cmd = [curl, "-s", "-o", target, url]
-            prog_cmd = [driver, url, out + "/"]
-            cp_cmd = [cp, source, target]
-            bare_cmd = [bare, str(port), "/" + name, target]
-            # One untimed run of each warms the page cache and the binaries.
-            for cmd in (curl_cmd, prog_cmd, cp_cmd, bare_cmd):
-                timed(cmd, env, work)
-                os.remove(target)
-            curl_runs, prog_runs, cp_runs, bare_runs, figs, bare_copies = [], [], [], [], [], []
-            for i in range(args.pairs):
-                order = ((curl_runs, curl_cmd), (prog_runs, prog_cmd), (cp_runs, cp_cmd),
-                         (bare_runs, bare_cmd))
-                for runs, cmd in order[i % 4:] + order[:i % 4]:
-                    r = timed(cmd, env, work)
-                    runs.append(r)
-                    if cmd is prog_cmd:
-                        f = figures(r[3])
-                        if f.get("ok") != 1:
-                            raise RuntimeError(f"the driver did not complete: {r[3]}")
-                        figs.append(f)
-                        if i == 0 and not filecmp.cmp(source, target, shallow=False):
-                            raise RuntimeError("the driver's file differs from the source")
-                    if cmd is bare_cmd:
-                        bare_copies.append(figures(r[3])["copy_s"])
-                    if os.path.getsize(target) != size:
-                        raise RuntimeError(f"{cmd[0]}: the file has the wrong size")
-                    os.remove(target)
-            wall_ratio = statistics.median(p[0] / c[0] for c, p in zip(curl_runs, prog_runs))
-            cpu_ratio = statistics.median(p[1] / max(c[1], 1e-3) for c, p in zip(curl_runs, prog_runs))
-            print(fmt_row(label, "curl -s -o", curl_runs))
-            print(fmt_row(label, "pomvex driver", prog_runs, (f"{wall_ratio:.2f}", f"{cpu_ratio:.2f}")))
-            print(fmt_row(label, "cp (page cache)", cp_runs))
-            print(fmt_row(label, "bare TCP client", bare_runs))
-            sys.stdout.flush()
-            copies = [f["copy_s"] for f in figs]
-            copy_rows.append(
-                f"| {label} | {statistics.median(r[0] for r in cp_runs):.3f} | "
-                f"{statistics.median(copies):.3f} | "
-                f"{statistics.median(c / p[0] for c, p in zip(copies, cp_runs)):.2f} | "
-                f"{statistics.median(c / k[0] for c, k in zip(copies, curl_runs)):.2f} | "
-                f"{statistics.median(bare_copies):.3f} | "
-                f"{statistics.median(c / max(b, 1e-3) for c, b in zip(copies, bare_copies)):.2f} |")
-            peaks[label] = statistics.median(r[2] for r in prog_runs)
-            notes.append(
-                f"{label}: download alone (driver's clock, without start-up) "
-                f"{statistics.median(f['wall_s'] for f in figs):.3f} s median; 5 ms probe timer "
-                f"served {statistics.median(f['pumps_served'] for f in figs):.0f} times, longest "
-                f"gap {max(f['max_gap_ms'] for f in figs)} ms; status line changed "
-                f"{statistics.median(f['status_changes'] for f in figs):.0f} times, longest "
-                f"still {max(f['max_status_gap_ms'] for f in figs)} ms")
-            if size == cases[-1][1] and statistics.median(f["wall_s"] for f in figs) > 0.3:
-                # "中止" clicked 100 ms into the copy, at full speed: time until the copy ended.
-                took = []
-                for _ in range(args.pairs):
-                    r = timed(prog_cmd + ["--cancel-after-ms", "100"], env, work)
-                    f = figures(r[3])
-                    if f.get("ok") != 1 or f.get("cancel_ms", -1) < 0:
-                        raise RuntimeError(f"the cancel run did not end as cancelled: {r[3]}")
-                    took.append(f["cancel_ms"])
-                    os.remove(target)
-                notes.append(f"{label}: cancel clicked 100 ms into the copy ended it after "
-                             f"{statistics.median(took)} ms (median), {max(took)} ms at most")
-            os.remove(source)
-        print()
-        print("| size | cp wall s (median) | copy phase s (median) | copy phase / cp "
-              "(median of rounds) | copy phase / curl -s -o (median of rounds) "
-              "| bare client's copy s (median) | copy phase / bare client (median of rounds) |")
-        print("|---|---|---|---|---|---|---|")
-        for row in copy_rows[1:]:  # a 2 KiB download has no copy phase worth the name
-            print(row)
-        print()
-        for n in notes:
-            print(f"# {n}")
-        sized = [l for l, _ in cases[1:]]
-        if len(sized) >= 2:
-            lo, hi = peaks[sized[0]], peaks[sized[-1]]
-            print(f"# driver peak RSS {sized[0]} -> {sized[-1]}: {lo:.1f} -> {hi:.1f} MiB "
-                  f"({(hi / lo - 1) * 100:+.1f}%)")
-        print(f"# load average {os.getloadavg()[0]:.2f} at the end")
+        print(f"# machine: nproc {os.cpu_count()}, {cpu_model()}, Linux {platform.release()}, "
+              f"load average {os.getloadavg()[0]:.2f} at start; {args.rounds} rounds")
+        peaks = [(mib, run_http(s, int(mib) << 20, args.rounds, not args.no_window, curl, cp))
+                 for mib in args.sizes.split(",") if mib]
+        if len(peaks) > 1:
+            print(f"\n# driver peak RSS: " + ", ".join(f"{m} MiB {p:.1f} MiB" for m, p in peaks))
+        if args.proto_mib:
+            size = args.proto_mib << 20
+            write_file(os.path.join(s.www, "p.bin"), size)
+            print(f"\n## HTTPS and FTP, {args.proto_mib} MiB: the driver against curl -s -o\n")
+            print("| protocol | curl wall s | driver wall s | driver copy phase s "
+                  "| wall / curl (spread) | CPU / curl (spread) |\n|---|---|---|---|---|---|")
+            run_protocol(s, "HTTPS", f"https://127.0.0.1:{s.https}/p.bin", [curl, "--cacert", s.cert],
+                         size, args.rounds)
+            run_protocol(s, "FTP", f"ftp://127.0.0.1:{s.ftp_port}/p.bin", [curl], size, args.rounds)
+        print(f"\n# load average {os.getloadavg()[0]:.2f} at the end")
     finally:
-        server.terminate()
-        server.wait(10)
-        shutil.rmtree(work, ignore_errors=True)
+        s.close()
 
 
 if __name__ == "__main__":

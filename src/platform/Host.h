@@ -105,6 +105,9 @@ class Host {
     // --- message loop ---
     // Serves every pending event without waiting (timers that are due fire here).
     virtual void PumpMessages() = 0;
+    // Whether PumpMessages would serve the queue now: a host that paces its passes answers
+    // false until the next one is due. Never throws.
+    virtual bool PumpDue() const { return true; }
 
     // --- boxes and dialogs (all modal loops keep serving the timers) ---
     // Box with OK, or with "はい" and "いいえ" for MB_YESNO (the first the default unless

@@ -32,6 +32,8 @@ class BlockCopy final : public DataSink {
             counted += count;
             Count(count);
         }
+        // The reader may serve the queue while it waits for the next piece.
+        if (counted > 0) SetStatus();
         m_writer.Write(piece.data(), counted);  // a cancelled block is still written
         return !m_bCancelled;
     }
@@ -41,14 +43,21 @@ class BlockCopy final : public DataSink {
     void Count(size_t count) {
         m_total += static_cast<int64_t>(count);
         m_rate.Count(static_cast<int64_t>(count));
-        m_progress.SetPos(m_rate.Rate());
+        // The window shows what was set when the queue is served, every few milliseconds: the
+        // status line and the bar are set before such a pass, not for blocks nobody sees.
+        if (m_progress.PumpDue()) {
+            SetStatus();
+            m_progress.SetPos(m_rate.Rate());
+        }
+        m_bCancelled = m_progress.CheckCancelButton();
+    }
+    void SetStatus() {
         // Only the digits change: edited in place in one buffer instead of concatenated.
         char digits[24];
         char* end = std::to_chars(digits, digits + sizeof digits, m_total).ptr;
         m_status.resize(m_digitsAt);
         m_status.append(digits, end).append(Str(Sid::ProgressBytes));
         m_progress.SetStatus(m_status);
-        m_bCancelled = m_progress.CheckCancelButton();
     }
 
     FileWriter& m_writer;

@@ -19,6 +19,9 @@ class ProgressView {
     virtual int SetPos(int value) = 0;
     // Pumps, then whether cancel was pressed since the last call (and clears that).
     virtual bool CheckCancelButton() = 0;
+    // Whether the next SetPos or CheckCancelButton will serve the queue, and so show what was
+    // set before it. Until then a text or a position set is seen by nobody. Never throws.
+    virtual bool PumpDue() const { return true; }
     // Gives the main window its input back and closes the window. Also done by the destructor.
     virtual bool DestroyWindow() = 0;
 };

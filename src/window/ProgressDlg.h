@@ -32,6 +32,8 @@ class CProgressDlg : public DialogHandler, public ProgressView {
     void PumpMessages();
     // Pumps, then returns whether cancel was pressed since the last call, and clears that.
     bool CheckCancelButton() override;
+    // The host's pacing of its pumps.
+    bool PumpDue() const override { return m_host.PumpDue(); }
     // Re-enables the main window (at most once), then closes the window. Returns whether there
     // was a window to close.
     bool DestroyWindow() override;

@@ -197,8 +197,12 @@ void QtHost::OnTimerFired(unsigned id) {
 
 // ---- message loop and modeless views ----
 
+bool QtHost::PumpDue() const {
+    return CoarseNowMs() - m_lastPumpMs >= kMinPumpIntervalMs;
+}
+
 void QtHost::PumpMessages() {
-    if (CoarseNowMs() - m_lastPumpMs < kMinPumpIntervalMs) return;
+    if (!PumpDue()) return;
     // Stored view texts are applied by the refresh timer inside this pass once they are due.
     QCoreApplication::processEvents(QEventLoop::AllEvents);
     m_lastPumpMs = CoarseNowMs();

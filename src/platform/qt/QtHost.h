@@ -64,6 +64,7 @@ class QtHost : public QDialog, public Host {
     void SetTimer(unsigned id, uint32_t elapseMs) override;
     void KillTimer(unsigned id) override;
     void PumpMessages() override;
+    bool PumpDue() const override;
     int MessageBox(const std::string& text, unsigned type) override;
     bool FileDialog(bool open, const std::string& initialPath, std::string& chosenPath) override;
     int DoModal(int templateId, DialogHandler& handler) override;
