@@ -11,6 +11,7 @@ PACKAGES=(
   "Japanese fonts: fonts-ipafont-gothic fonts-noto-cjk"
   "X display: xvfb xauth xdotool x11-utils imagemagick"
   "test servers: python3 python3-pyftpdlib openssl nginx-light python3-xlib"
+  "benchmark (bench/run.py): time curl"
   "clang: clang"
   "packaging: dpkg-dev file lintian appstream desktop-file-utils man-db"
   "Qt translations and locales: qt6-translations-l10n locales"
