@@ -2,8 +2,9 @@
 // Read takes bytes from a buffer that curl's write callback fills. curl is driven only while that
 // buffer has nothing unread, and a full buffer pauses the transfer, so memory stays flat whatever
 // the size of the resource. Until the first rewind the bytes from byte 0 are kept, so that the
-// rewind after the first block costs no second fetch. What a resumed transfer may append is
-// decided by its ResumeCheck.
+// rewind after the first block costs no second fetch. ReadInto skips the buffer: it hands each
+// piece to its sink where curl received it. What a resumed transfer may append is decided by its
+// ResumeCheck.
 #pragma once
 
 #include <curl/curl.h>
