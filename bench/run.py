@@ -24,6 +24,7 @@ Usage: bench/run.py BUILD_DIR [--sizes 1024] [--rounds 7] [--proto-mib 256] [--n
 """
 import argparse
 import datetime
+import filecmp
 import os
 import platform
 import shutil
@@ -236,8 +237,9 @@ class Setup:
         shutil.rmtree(self.work, ignore_errors=True)
 
 
-def http_round(s, name, size, order, curl, cp):
-    """One round of every command on the HTTP file; returns their figures by name."""
+def http_round(s, name, size, order, curl, cp, compare=False):
+    """One round of every command on the HTTP file; returns their figures by name. With
+    `compare`, the program's files are compared with the served one byte for byte."""
     url, target = f"http://127.0.0.1:{s.http}/{name}", os.path.join(s.out, name)
     commands = {
         "bare": lambda: figures(
@@ -253,6 +255,9 @@ def http_round(s, name, size, order, curl, cp):
             got[tool] = commands[tool]()
             if os.path.getsize(target) != size:
                 raise RuntimeError(f"{tool}: the file has the wrong size")
+            if compare and tool in ("driver", "window") and \
+                    not filecmp.cmp(os.path.join(s.www, name), target, shallow=False):
+                raise RuntimeError(f"{tool}: the file differs from the served one")
             remove(target)
     return got
 
@@ -269,7 +274,7 @@ def run_http(s, size, rounds, window, curl, cp):
     name = f"f{size}.bin"
     write_file(os.path.join(s.www, name), size)
     tools = ["bare", "driver"] + (["window"] if window else []) + ["curl", "cp"]
-    http_round(s, name, size, tools, curl, cp)  # warms the page cache and the binaries
+    http_round(s, name, size, tools, curl, cp, compare=True)  # also warms the caches
     ratios, whole = {}, {t: [] for t in ("driver", "curl", "cp")}
     print(f"\n## HTTP, {size >> 20} MiB: copy phase in s, and its ratio to bare / cp / curl -s -o")
     for i in range(rounds):
