@@ -65,19 +65,24 @@ std::span<const char> CurlUrlFile::ReadView(char*, size_t n) {
             m_pos += k;
             return view;
         }
-        if (m_bDone) {
-            if (m_result != CURLE_OK) ThrowCurl(m_result, m_errorBuffer, m_easy, m_strReasonPhrase);
-            return {};
-        }
-        if (!m_multi) ThrowClosed();
-        if (!waiting) {
-            // The stall limit counts from the start of this read: time the caller spent
-            // elsewhere (a box open inside its pump) is not the server's silence.
-            waiting = true;
-            m_lastProgress = std::max(m_lastProgress, Clock::now());
-        }
+        if (!MoreToCome(waiting)) return {};
         Drive();
     }
+}
+
+bool CurlUrlFile::MoreToCome(bool& waiting) {
+    if (m_bDone) {
+        if (m_result != CURLE_OK) ThrowCurl(m_result, m_errorBuffer, m_easy, m_strReasonPhrase);
+        return false;
+    }
+    if (!m_multi) ThrowClosed();
+    if (!waiting) {
+        // The stall limit counts from the start of this read: time the caller spent elsewhere
+        // (a box open inside its pump) is not the server's silence.
+        waiting = true;
+        m_lastProgress = std::max(m_lastProgress, Clock::now());
+    }
+    return true;
 }
 
 bool CurlUrlFile::ReadInto(DataSink& sink) {
@@ -95,15 +100,7 @@ bool CurlUrlFile::ReadInto(DataSink& sink) {
             waiting = false;
             continue;
         }
-        if (m_bDone) {
-            if (m_result != CURLE_OK) ThrowCurl(m_result, m_errorBuffer, m_easy, m_strReasonPhrase);
-            return false;
-        }
-        if (!m_multi) ThrowClosed();
-        if (!waiting) {
-            waiting = true;  // as in ReadView: the stall limit counts from here
-            m_lastProgress = std::max(m_lastProgress, Clock::now());
-        }
+        if (!MoreToCome(waiting)) return false;
         if (DriveInto(sink)) return true;
     }
 }

@@ -85,6 +85,9 @@ class CurlUrlFile : public CInternetFile {
     // transfer has fallen under the crawl floor.
     void Drive();
     void DriveOnce();
+    // Nothing is unread: false when the transfer ended well, true when more may come (the
+    // read's wait then begins, once: `waiting`). Throws what ended it, or when it was closed.
+    bool MoreToCome(bool& waiting);
     // Drive() with `sink` taking what arrives while nothing is unread; true when it stopped.
     // Throws what the sink threw.
     bool DriveInto(DataSink& sink);
