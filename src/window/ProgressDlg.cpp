@@ -54,20 +54,13 @@ int CProgressDlg::SetPos(int value) {
     PumpMessages();
     if (!m_view) return 0;
     // Called after every block, while the rate changes once a sample: the same value again
-    // leaves the bar and the number as they are.
+    // leaves the bar and the number as they are, and a steady rate repaints nothing.
     if (m_bPosShown && value == m_nPosShown) return std::clamp(value, m_nLower, m_nUpper);
     const int previous = m_view->SetPos(IDC_PROGDLG_PROGRESS, value);
-    UpdateValueText(value);
+    m_view->SetItemText(IDC_PROGDLG_PERCENT, std::to_string(value) + ' ');
     m_nPosShown = value;
     m_bPosShown = true;
     return previous;
-}
-
-void CProgressDlg::UpdateValueText(int value) {
-    std::string text = std::to_string(value) + ' ';
-    // Unchanged text is not set again, so a steady rate does not repaint the number.
-    if (m_view->GetItemText(IDC_PROGDLG_PERCENT) != text)
-        m_view->SetItemText(IDC_PROGDLG_PERCENT, text);
 }
 
 void CProgressDlg::PumpMessages() {

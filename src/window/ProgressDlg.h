@@ -45,7 +45,6 @@ class CProgressDlg : public DialogHandler, public ProgressView {
 
   private:
     void ReEnableParent();
-    void UpdateValueText(int value);
 
     unsigned m_nCaptionID;
     int32_t m_nLower = 0;
